@@ -1,0 +1,45 @@
+#include "colorize/Tint.h"
+
+TintGuide PrepareTint(GuideColor guide) {
+    const double yc = (guide.green * 0.587 + guide.red * 0.299) + guide.blue * 0.114;
+    TintGuide t;
+    t.dR = guide.red - yc;
+    t.dB = guide.blue - yc;
+    t.k = (t.dR * 0.299 + t.dB * 0.114) * 1.7035775127768313;
+    return t;
+}
+
+uint32_t TintWord(uint32_t pixel, const TintGuide& t) {
+    const int b = pixel & 0xFF;
+    const int g = (pixel >> 8) & 0xFF;
+    const int r = (pixel >> 16) & 0xFF;
+    uint8_t bgr[3];
+    TintPixel(LumaFilterOrder(b, g, r), t, bgr);
+    return (pixel & 0xFF000000u) | (uint32_t(bgr[2]) << 16) | (uint32_t(bgr[1]) << 8) | bgr[0];
+}
+
+void TintRow(const uint32_t* source, uint32_t* destination, int count, const TintGuide& t) {
+    for (int i = 0; i < count; ++i) destination[i] = TintWord(source[i], t);
+}
+
+void ColorizeRegion(const void* source, void* destination, const FilterRect& rect, int stride,
+                    ProgressSink& sink, GuideColor guide) {
+    const TintGuide t = PrepareTint(guide);
+    if (rect.top >= rect.bottom) return;
+
+    const int64_t height = int64_t(rect.bottom) - rect.top;
+    const int64_t span = int64_t(rect.right) - rect.left;
+    const int width = span > 0 ? static_cast<int>(span) : 0;
+    const int64_t first = int64_t(rect.top) * stride + rect.left;
+    const uint32_t* src = static_cast<const uint32_t*>(source) + first;
+    uint32_t* dst = static_cast<uint32_t*>(destination) + first;
+
+    for (int64_t i = 0; i < height; ++i, src += stride, dst += stride) {
+        if (width > 0) TintRow(src, dst, width, t);
+        const int p = static_cast<int>(i * 100 / height);
+        if (p != sink.lastPercent && sink.callback) {
+            sink.lastPercent = p;
+            sink.callback(p, 100, sink.userData);
+        }
+    }
+}

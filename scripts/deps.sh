@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian machine, as root.
+set -euo pipefail
+
+packages=(cmake g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 xvfb locales fonts-noto-cjk
+          imagemagick xdotool)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Wine takes the user language from the Unix locale; the Japanese dialog
+# template needs ja_JP.UTF-8 to exist.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

@@ -1,0 +1,26 @@
+// The settings file "qvfilters.ini" beside the plug-in, section "HueTint".
+#pragma once
+
+#include <cstdint>
+
+struct TintSettings {
+    int32_t x;
+    int32_t y;
+    // HueSatToRgb(x, y).
+    uint8_t red;
+    uint8_t green;
+    uint8_t blue;
+    int32_t preview;
+};
+
+extern const char kIniFileName[];
+extern const char kIniSection[];
+
+// The settings file's path: the plug-in's own path with its file name
+// replaced. Returns null when the module path has no folder or the file name
+// does not fit in size bytes; buffer then holds no usable path.
+char* BuildIniPath(char* buffer, int size);
+
+// Fills out from the file. A missing file, missing keys or an unusable path
+// give x 0, y 255, preview 1. Values are passed on unchecked.
+void ReadTintSettings(TintSettings& out);

@@ -2,7 +2,7 @@
 # Installs what the builds and tests need on a Debian machine, as root.
 set -euo pipefail
 
-packages=(cmake g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 xvfb locales fonts-noto-cjk
+packages=(cmake g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 xvfb locales fonts-noto-cjk
           imagemagick xdotool)
 missing=()
 for p in "${packages[@]}"; do

@@ -15,7 +15,9 @@ if ((${#missing[@]})); then
 fi
 
 # Wine takes the user language from the Unix locale; the Japanese dialog
-# template needs ja_JP.UTF-8 to exist.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+# template needs ja_JP.UTF-8 to exist, the language tests en_US and de_DE too.
+for loc in ja_JP en_US de_DE; do
+    if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8$"; then
+        localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+    fi
+done

@@ -76,6 +76,8 @@ LRESULT PixelBufferControl::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
 }
 
 void PixelBufferControl::Refresh() {
+    // Without a window (error 1) GetDC would hand out the whole screen.
+    if (!window) return;
     HDC hdc = GetDC(window);
     if (!hdc) {
         Fail(5, false);
@@ -101,7 +103,7 @@ void PixelBufferControl::Fail(int number, bool disable) {
 }
 
 void PixelBufferControl::DrawError(HDC hdc) {
-    if (!hdc) return;
+    if (!hdc || !window) return;
     RECT rect = {0, 0, 0, 0};
     GetClientRect(window, &rect);
     char text[512];

@@ -395,4 +395,33 @@ TEST(PreviewControl, SuspendedPaintDrawsOnlyErrors) {
     EXPECT_GT(darkSuspendedError, 40);
 }
 
+// A dialog without the item: error 1, no window, nothing disabled, and a
+// refresh has nowhere to draw (it must not reach for the screen's DC).
+TEST(PreviewControl, MissingItemIsError1) {
+    auto image = MakeImage(10, 10, [](int, int) { return Argb(255, 1, 2, 3); });
+    ProbeDialog dialog(IDD_COLORIZE_EN);
+    bool attached = true;
+    int error = -1, errorAfterRefresh = -1;
+    HWND window = reinterpret_cast<HWND>(1);
+    BOOL previewEnabled = FALSE;
+    size_t renders = 99;
+    dialog.Run(image, 10, 10, {[&](HWND) {
+                   PreviewControl other;
+                   attached = other.AttachToDialog(dialog, 4242);
+                   error = other.Error();
+                   window = other.Window();
+                   size_t n = dialog.renders.size();
+                   other.Refresh();
+                   renders = dialog.renders.size() - n;
+                   errorAfterRefresh = other.Error();
+                   previewEnabled = IsWindowEnabled(dialog.PreviewWindow());
+               }});
+    EXPECT_FALSE(attached);
+    EXPECT_EQ(1, error);
+    EXPECT_EQ(nullptr, window);
+    EXPECT_EQ(0u, renders);
+    EXPECT_EQ(1, errorAfterRefresh);
+    EXPECT_TRUE(previewEnabled) << "the dialog's own preview was disabled";
+}
+
 }  // namespace

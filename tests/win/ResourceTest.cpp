@@ -383,4 +383,23 @@ TEST(Resources, VersionBlock) {
     EXPECT_EQ("<missing>", Utf8(Query(block, L"\\StringFileInfo\\040904B0\\FileDescription")));
 }
 
+// The host registers the common controls; the plug-in links no
+// common-controls library.
+TEST(Resources, NoCommonControlsImport) {
+    const BYTE* base = reinterpret_cast<const BYTE*>(Plugin());
+    ASSERT_TRUE(base);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    ASSERT_NE(0u, dir.VirtualAddress);
+    std::vector<std::string> names;
+    for (const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+        std::string name(reinterpret_cast<const char*>(base + d->Name));
+        for (char& ch : name) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+        names.push_back(name);
+        EXPECT_NE("comctl32.dll", name);
+    }
+    EXPECT_FALSE(names.empty());
+}
+
 }  // namespace

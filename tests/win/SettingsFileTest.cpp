@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "tests/common/TestImage.h"
@@ -121,6 +122,7 @@ TEST(SettingsFile, FolderNearTheLengthLimit) {
         {246, "q.ppi", kRed},
         {250, "q.ppi", kRed},
         {253, "q.ppi", kRed},  // the module path is 259 characters
+        {257, "q", kRed},      // no extension: loaded as "q."
     };
     for (const DeepCase& c : cases) {
         TempFolder base;
@@ -129,7 +131,8 @@ TEST(SettingsFile, FolderNearTheLengthLimit) {
         const std::string plugin = base.CopyPluginTo(folder, c.fileName);
         ASSERT_FALSE(plugin.empty()) << "cannot copy to " << folder;
         ASSERT_TRUE(TempFolder::WriteBytes(folder, "qvfilters.ini", "[HueTint]\r\nx=128\r\ny=255\r\n"));
-        EXPECT_EQ("", RunColorize(plugin, c.guide)) << "folder of " << c.folderLength << " characters, "
+        const bool noExtension = std::strchr(c.fileName, '.') == nullptr;
+        EXPECT_EQ("", RunColorize(noExtension ? plugin + "." : plugin, c.guide)) << "folder of " << c.folderLength << " characters, "
                                                     << GuideText(c.guide);
     }
 }

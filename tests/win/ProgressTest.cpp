@@ -9,6 +9,7 @@
 
 #include "tests/common/TestImage.h"
 #include "tests/win/PluginLibrary.h"
+#include "tests/win/TempFolder.h"
 
 namespace {
 
@@ -71,9 +72,11 @@ std::vector<int> EveryPercent() {
     return done;
 }
 
+// A copy in a folder of its own, so that no settings file of another test
+// program is read meanwhile.
 class ProgressTest : public ::testing::TestWithParam<int> {
 protected:
-    ProgressTest() : plugin(BuiltPluginPath()) {}
+    ProgressTest() : plugin(folder.CopyPlugin()) {}
     void SetUp() override { ASSERT_TRUE(plugin.Loaded()); }
 
     // Runs filter GetParam() and returns the done values; checks total and
@@ -91,6 +94,7 @@ protected:
         return done;
     }
 
+    TempFolder folder;
     PluginLibrary plugin;
 };
 
@@ -169,7 +173,8 @@ INSTANTIATE_TEST_SUITE_P(Filters, ProgressTest, ::testing::Values(0, 1),
 class ProgressOutOfRange : public ::testing::TestWithParam<int> {};
 
 TEST_P(ProgressOutOfRange, OnlyOpeningAndClosingCalls) {
-    PluginLibrary plugin(BuiltPluginPath());
+    TempFolder folder;
+    PluginLibrary plugin(folder.CopyPlugin());
     ASSERT_TRUE(plugin.Loaded());
     TestImage image(kStride, kRows), before(kStride, kRows);
     image.FillCanary();

@@ -41,8 +41,9 @@ public:
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(x) + static_cast<size_t>(y) * stride]; }
     void* Data() { return pixels.data(); }
 
-    // expected: what the region of source should turn into; everything
-    // outside the region must equal outside. Returns "" when all match.
+    // Inside r every pixel must be the tint of the same pixel of source,
+    // everywhere else it must equal outside. Returns "" when all match, else
+    // the count and the first wrong pixels, expected against actual.
     std::string Compare(const TestImage& source, const TestImage& outside, const Region& r,
                         ReferenceGuide guide) const {
         std::string report;

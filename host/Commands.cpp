@@ -81,13 +81,11 @@ int RunCommand(const std::vector<std::string>& args) {
     if (rectText && !ParseRect(*rectText, rect))
         throw HostError("bad rectangle '" + *rectText + "': expected L,T,R,B", kExitUsage);
     ApplyDrawColor(parsed);
-    // Checked before the run, so no work is thrown away.
-    if (!CanSaveAs(outPath))
-        throw HostError("cannot write '" + parsed.positional[3] + "': only .png and .bmp can be written",
-                        kExitUsage);
 
     PluginLibrary plugin(pluginPath);
     plugin.CheckIndex(index);
+    // Checked before the run, so no work is thrown away.
+    CheckOutputPath(outPath);
     ComScope com;
     Image source = LoadImageFile(inPath);
     if (rectText) {
@@ -117,8 +115,7 @@ int SetupCommand(const std::vector<std::string>& args) {
     request.index = IndexArgument(parsed.positional[1]);
     if (const std::string* shot = parsed.Option("--screenshot")) {
         request.screenshot = WideFromUtf8(*shot);
-        if (!CanSaveAs(request.screenshot))
-            throw HostError("cannot write '" + *shot + "': only .png and .bmp can be written", kExitUsage);
+        CheckOutputPath(request.screenshot);
     }
     if (const std::string* press = parsed.Option("--press")) {
         if (*press == "ok")
@@ -155,9 +152,7 @@ int SetupCommand(const std::vector<std::string>& args) {
 int ChartCommand(const std::vector<std::string>& args) {
     const ParsedArgs parsed = Split(args, {}, 1, kChartUsage);
     const std::wstring outPath = WideFromUtf8(parsed.positional[0]);
-    if (!CanSaveAs(outPath))
-        throw HostError("cannot write '" + parsed.positional[0] + "': only .png and .bmp can be written",
-                        kExitUsage);
+    CheckOutputPath(outPath);
     Image chart;
     chart.width = kChartWidth;
     chart.height = kChartHeight;

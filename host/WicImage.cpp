@@ -151,37 +151,59 @@ Image LoadImageFile(const std::wstring& path) {
     return image;
 }
 
-bool CanSaveAs(const std::wstring& path) {
+namespace {
+
+// The output's full path and its folder, with the trailing separator.
+void SplitOutputPath(const std::wstring& path, const std::string& what, std::wstring& full, std::wstring& folder) {
+    wchar_t buffer[MAX_PATH * 4];
+    wchar_t* namePart = nullptr;
+    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, buffer, &namePart);
+    if (n == 0 || n >= MAX_PATH * 4 || !namePart) throw HostError(what + ": not a usable file name");
+    full = buffer;
+    folder.assign(buffer, namePart);
+}
+
+// A new, empty file in folder; the caller deletes it.
+std::wstring CreateTempFile(const std::wstring& folder, const std::string& what) {
+    wchar_t temp[MAX_PATH * 4];
+    if (!GetTempFileNameW(folder.c_str(), L"ppi", 0, temp))
+        throw HostError(what + ": " + SystemMessage(GetLastError()));
+    return temp;
+}
+
+}  // namespace
+
+void CheckOutputPath(const std::wstring& path) {
+    const std::string what = "cannot write " + Quoted(path);
     GUID container;
-    return ContainerFor(path, container);
+    if (!ContainerFor(path, container)) throw HostError(what + ": only .png and .bmp can be written", kExitUsage);
+    std::wstring full, folder;
+    SplitOutputPath(path, what, full, folder);
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw HostError(what + ": the folder does not exist");
+    DeleteFileW(CreateTempFile(folder, what).c_str());
 }
 
 void SaveImageFile(const std::wstring& path, const Image& image) {
     const std::string what = "cannot write " + Quoted(path);
     GUID container;
     if (!ContainerFor(path, container)) throw HostError(what + ": only .png and .bmp can be written");
-
-    wchar_t full[MAX_PATH * 4];
-    wchar_t* namePart = nullptr;
-    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, &namePart);
-    if (n == 0 || n >= MAX_PATH * 4 || !namePart) throw HostError(what + ": not a usable file name");
-    const std::wstring folder(full, namePart);
-
+    std::wstring full, folder;
+    SplitOutputPath(path, what, full, folder);
     // Beside the output, so the final rename stays on one volume.
-    wchar_t temp[MAX_PATH * 4];
-    if (!GetTempFileNameW(folder.c_str(), L"ppi", 0, temp))
-        throw HostError(what + ": " + SystemMessage(GetLastError()));
+    const std::wstring temp = CreateTempFile(folder, what);
     try {
         ComPtr<IWICImagingFactory> factory;
         CreateFactory(factory);
         Encode(factory.Get(), temp, container, image, what);
     } catch (...) {
-        DeleteFileW(temp);
+        DeleteFileW(temp.c_str());
         throw;
     }
-    if (!MoveFileExW(temp, full, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(temp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
-        DeleteFileW(temp);
+        DeleteFileW(temp.c_str());
         throw HostError(what + ": " + SystemMessage(error));
     }
 }

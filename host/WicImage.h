@@ -29,8 +29,10 @@ private:
 // HostError naming the file and the problem.
 Image LoadImageFile(const std::wstring& path);
 
-// True for the extensions SaveImageFile can write (".png", ".bmp").
-bool CanSaveAs(const std::wstring& path);
+// Throws HostError unless SaveImageFile can write path: an extension it
+// knows (".png", ".bmp") and a folder that takes a new file. Checked before
+// any work is done for the file.
+void CheckOutputPath(const std::wstring& path);
 
 // Writes in the format the extension names, to a temporary file beside path
 // that replaces path only once it is complete. Throws HostError; path is

@@ -8,6 +8,7 @@ namespace {
 // The texts are copied with strncpy semantics: a text that fills the buffer
 // comes without a terminator, so each buffer keeps one zero of its own.
 const int kTextLength = 256;
+const int kMaxFilters = 10000;
 
 std::string Quoted(const std::wstring& path) { return "'" + Utf8FromWide(path) + "'"; }
 
@@ -87,7 +88,13 @@ std::string PluginLibrary::Info() const {
     return Utf8FromCp932(text);
 }
 
-int PluginLibrary::Count() const { return filterCount(); }
+int PluginLibrary::Count() const {
+    const int count = filterCount();
+    // A broken count would have list print forever.
+    if (count < 0 || count > kMaxFilters)
+        throw HostError(Quoted(path) + " reports " + std::to_string(count) + " filters, which cannot be right");
+    return count;
+}
 
 void PluginLibrary::Names(int index, std::string* category, std::string* name) const {
     char categoryText[kTextLength + 1] = {};

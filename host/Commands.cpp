@@ -17,7 +17,7 @@ namespace {
 const char kListUsage[] = "ppihost list PLUGIN";
 const char kRunUsage[] = "ppihost run PLUGIN INDEX IN OUT [--rect L,T,R,B] [--draw-color RRGGBB]";
 const char kSetupUsage[] =
-    "ppihost setup PLUGIN INDEX IN [--screenshot PNG] [--press ok|cancel] [--draw-color RRGGBB]";
+    "ppihost setup PLUGIN INDEX IN [--screenshot PNG] [--press ok|cancel] [--run OUT] [--draw-color RRGGBB]";
 const char kChartUsage[] = "ppihost chart OUT";
 
 ParsedArgs Split(const std::vector<std::string>& args, const std::vector<std::string>& known, size_t count,
@@ -49,6 +49,20 @@ std::string RectText(const FilterRect& r) {
            std::to_string(r.bottom);
 }
 
+// Runs the filter over rect of source and writes the result to out (UTF-8).
+void RunFilter(const PluginLibrary& plugin, int index, Image& source, FilterRect rect, const std::string& out) {
+    // A copy of the source, so that pixels outside the rectangle keep theirs.
+    Image destination = source;
+    {
+        ProgressBar bar(plugin.Name(index));
+        plugin.Execute(index, source.pixels.data(), destination.pixels.data(), &rect, source.width,
+                       ProgressBar::Callback, &bar);
+    }
+    SaveImageFile(WideFromUtf8(out), destination);
+    WriteStdout("wrote " + out + " (" + std::to_string(source.width) + "x" + std::to_string(source.height) +
+                ", filter " + std::to_string(index) + ", rectangle " + RectText(rect) + ")\n");
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -56,7 +70,8 @@ std::string UsageText() {
            kChartUsage +
            "\n"
            "INDEX counts from 0; --rect is left,top,right,bottom with right and bottom exclusive;\n"
-           "--draw-color is the colour the host reports as its drawing colour (default 000000).\n";
+           "--draw-color is the colour the host reports as its drawing colour (default 000000);\n"
+           "setup --run runs the filter over IN into OUT when the set-up returned 1.\n";
 }
 
 int ListCommand(const std::vector<std::string>& args) {
@@ -95,22 +110,12 @@ int RunCommand(const std::vector<std::string>& args) {
         rect = {0, 0, source.width, source.height};
     }
 
-    // A copy of the source, so that pixels outside the rectangle keep theirs.
-    Image destination = source;
-    {
-        ProgressBar bar(plugin.Name(index));
-        plugin.Execute(index, source.pixels.data(), destination.pixels.data(), &rect, source.width,
-                       ProgressBar::Callback, &bar);
-    }
-    SaveImageFile(outPath, destination);
-    WriteStdout("wrote " + parsed.positional[3] + " (" + std::to_string(source.width) + "x" +
-                std::to_string(source.height) + ", filter " + std::to_string(index) + ", rectangle " +
-                RectText(rect) + ")\n");
+    RunFilter(plugin, index, source, rect, parsed.positional[3]);
     return 0;
 }
 
 int SetupCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = Split(args, {"--screenshot", "--press", "--draw-color"}, 3, kSetupUsage);
+    const ParsedArgs parsed = Split(args, {"--screenshot", "--press", "--run", "--draw-color"}, 3, kSetupUsage);
     SetupRequest request;
     request.index = IndexArgument(parsed.positional[1]);
     if (const std::string* shot = parsed.Option("--screenshot")) {
@@ -125,13 +130,17 @@ int SetupCommand(const std::vector<std::string>& args) {
         else
             throw HostError("bad button '" + *press + "': expected ok or cancel", kExitUsage);
     }
+    const std::string* runOut = parsed.Option("--run");
+    if (runOut) CheckOutputPath(WideFromUtf8(*runOut));
     ApplyDrawColor(parsed);
 
     PluginLibrary plugin(WideFromUtf8(parsed.positional[0]));
     plugin.CheckIndex(request.index);
     ComScope com;
     Image image = LoadImageFile(WideFromUtf8(parsed.positional[2]));
-    const SetupOutcome outcome = RunSetup(plugin, image, request);
+    // The set-up only borrows the image; the run starts from the file's pixels.
+    Image setupImage = image;
+    const SetupOutcome outcome = RunSetup(plugin, setupImage, request);
 
     std::string text = outcome.dialogShown ? "dialog: shown, " + std::to_string(outcome.dialogWidth) + "x" +
                                                  std::to_string(outcome.dialogHeight) + "\n"
@@ -142,6 +151,9 @@ int SetupCommand(const std::vector<std::string>& args) {
                                  : ": the host should not run the filter\n");
     WriteStdout(text);
 
+    // As a host does: the filter runs only after its set-up said so.
+    if (runOut && outcome.result == 1)
+        RunFilter(plugin, request.index, image, {0, 0, image.width, image.height}, *runOut);
     if (!request.screenshot.empty() && !outcome.screenshotWritten) {
         const std::string why = outcome.dialogShown ? outcome.screenshotError : "the plug-in showed no dialog";
         throw HostError("no screenshot written: " + why);

@@ -348,6 +348,7 @@ TEST_F(HostTest, ErrorsGiveOneLineAndWriteNothing) {
         {{"run", plugin, "1", in, out, "--colour", "1"}, "unknown option --colour"},
         {{"setup", plugin, "5", in}, "bad filter index 5"},
         {{"setup", plugin, "1", in, "--press", "maybe"}, "bad button"},
+        {{"setup", plugin, "1", in, "--run", dir + "out.gif"}, "only .png and .bmp"},
         {{"frobnicate"}, "unknown command"},
     };
     for (const Case& c : cases) {
@@ -404,10 +405,16 @@ TEST_F(HostTest, QueryClientInfoWritesFourBytes) {
     }
 }
 
-TEST_F(HostTest, SetupWithoutDialogSaysRun) {
-    const Result r = Host({"setup", plugin, "1", dir + "in.bmp"});
+TEST_F(HostTest, SetupWithoutDialogSaysRunAndRuns) {
+    const Result r = Host({"setup", plugin, "1", dir + "in.bmp", "--run", dir + "out.bmp", "--draw-color", "0000FF"});
     ASSERT_EQ(0u, r.exitCode) << r;
-    EXPECT_EQ("dialog: none\nPBF_Setup(1) returned 1: the host should now run the filter\n", r.out);
+    EXPECT_EQ("dialog: none\nPBF_Setup(1) returned 1: the host should now run the filter\nwrote " + dir +
+                  "out.bmp (7x5, filter 1, rectangle 0,0,7,5)\n",
+              r.out);
+    Pixels out;
+    ASSERT_TRUE(ReadBmp(dir + "out.bmp", out));
+    for (size_t i = 0; i < out.px.size(); ++i)
+        ASSERT_EQ(Hex(Tinted(source.px[i], 0, 0, 255)), Hex(out.px[i])) << "pixel " << i;
 }
 
 TEST_F(HostTest, ScreenshotWithoutDialogIsAnError) {
@@ -422,13 +429,17 @@ TEST_F(HostTest, SetupPressesButtonsAndCapturesTheDialog) {
     struct Case {
         const char* press;
         const char* result;
+        bool runs;
     };
-    for (const Case& c : {Case{"cancel", "returned 0: the host should not run"},
-                          Case{"ok", "returned 1: the host should now run"}}) {
+    for (const Case& c : {Case{"cancel", "returned 0: the host should not run", false},
+                          Case{"ok", "returned 1: the host should now run", true}}) {
         const std::string shot = dir + "shot-" + c.press + ".png";
-        const Result r = Host({"setup", testPlugin, "0", dir + "in.bmp", "--screenshot", shot, "--press", c.press});
+        const std::string out = dir + "run-" + c.press + ".bmp";
+        const Result r = Host({"setup", testPlugin, "0", dir + "in.bmp", "--screenshot", shot, "--press", c.press,
+                               "--run", out});
         ASSERT_EQ(0u, r.exitCode) << r;
         EXPECT_NE(std::string::npos, r.out.find(c.result)) << r;
+        EXPECT_EQ(c.runs, GetFileAttributesA(out.c_str()) != INVALID_FILE_ATTRIBUTES) << r;
         int w = 0, h = 0;
         ASSERT_EQ(2, std::sscanf(r.out.c_str(), "dialog: shown, %dx%d", &w, &h)) << r;
         Pixels image;
@@ -441,6 +452,7 @@ TEST_F(HostTest, SetupPressesButtonsAndCapturesTheDialog) {
         const auto distinct = std::unique(colours.begin(), colours.end()) - colours.begin();
         EXPECT_GE(distinct, 3) << shot;
     }
+    EXPECT_EQ((std::vector<std::string>{"in.bmp", "run-ok.bmp", "shot-cancel.png", "shot-ok.png"}), Files());
 }
 
 // The chart as a PNG input: known pixels, then every pixel of a run over it.

@@ -6,12 +6,17 @@ namespace {
 const int kBarWidth = 40;
 }
 
+int ProgressBar::openBars = 0;
+
 ProgressBar::ProgressBar(const std::string& text)
     : label(text), interactive(GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR) {}
 
 ProgressBar::~ProgressBar() {
     // A run that ended short of 100 % still leaves the terminal on a new line.
-    if (lineOpen) WriteStderr("\n");
+    if (lineOpen) {
+        WriteStderr("\n");
+        --openBars;
+    }
 }
 
 int WINAPI ProgressBar::Callback(int done, int total, void* userData) {
@@ -20,7 +25,6 @@ int WINAPI ProgressBar::Callback(int done, int total, void* userData) {
 }
 
 void ProgressBar::Report(int done, int total) {
-    calls.emplace_back(done, total);
     // Whatever the plug-in sends, the bar stays within 0..100 %.
     long long percent = total > 0 ? static_cast<long long>(done) * 100 / total : 0;
     percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
@@ -36,7 +40,9 @@ void ProgressBar::Draw(int percent) {
     // A pipe or a log file gets the finished bar only, not a hundred
     // carriage returns.
     if (!interactive && percent < 100) return;
-    lineOpen = interactive && percent < 100;
+    const bool open = interactive && percent < 100;
+    if (open != lineOpen) openBars += open ? 1 : -1;
+    lineOpen = open;
     if (!lineOpen) line += "\n";
     WriteStderr(interactive ? line : line.substr(1));
 }

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 class ProgressBar {
 public:
@@ -15,8 +14,9 @@ public:
     static int WINAPI Callback(int done, int total, void* userData);
 
     void Report(int done, int total);
-    // Every (done, total) the plug-in reported, in order.
-    const std::vector<std::pair<int, int>>& Calls() const { return calls; }
+    // True while a bar on the terminal waits for its 100 %: a message now
+    // must start on a new line.
+    static bool LineOpen() { return openBars > 0; }
 
 private:
     void Draw(int percent);
@@ -26,5 +26,5 @@ private:
     // A terminal: the bar is redrawn in place.
     bool interactive;
     bool lineOpen = false;
-    std::vector<std::pair<int, int>> calls;
+    static int openBars;
 };

@@ -4,12 +4,14 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "host/Commands.h"
 #include "host/Console.h"
 #include "host/HostError.h"
+#include "host/ProgressBar.h"
 
 namespace {
 
@@ -31,8 +33,8 @@ LONG WINAPI ReportFault(EXCEPTION_POINTERS* info) {
         }
     }
     char text[MAX_PATH + 96];
-    std::snprintf(text, sizeof text, "ppihost: exception 0x%08lX in %s; nothing was written\n",
-                  static_cast<unsigned long>(record->ExceptionCode), module);
+    std::snprintf(text, sizeof text, "%sppihost: exception 0x%08lX in %s; nothing was written\n",
+                  ProgressBar::LineOpen() ? "\n" : "", static_cast<unsigned long>(record->ExceptionCode), module);
     WriteStderr(text);
     ExitProcess(3);
 }
@@ -65,6 +67,9 @@ int wmain(int argc, wchar_t** argv) {
     } catch (const HostError& e) {
         WriteStderr(std::string("ppihost: ") + e.what() + "\n");
         return e.ExitCode();
+    } catch (const std::bad_alloc&) {
+        WriteStderr("ppihost: not enough memory for the image\n");
+        return kExitFailure;
     } catch (const std::exception& e) {
         WriteStderr(std::string("ppihost: ") + e.what() + "\n");
         return kExitFailure;

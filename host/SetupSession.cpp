@@ -4,6 +4,7 @@
 
 #include "host/Console.h"
 #include "host/HostError.h"
+#include "host/WindowCapture.h"
 
 namespace {
 
@@ -79,14 +80,15 @@ LRESULT SetupFrame::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             OnTimer(static_cast<UINT_PTR>(wParam));
             return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        case WM_NCDESTROY: {
+            const HWND window = hwnd;
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
             hwnd = nullptr;
-            break;
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
         default:
-            break;
+            return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 BOOL CALLBACK MatchDialog(HWND candidate, LPARAM lParam) {
@@ -129,48 +131,8 @@ void SetupFrame::OnTimer(UINT_PTR id) {
 }
 
 void SetupFrame::TakeScreenshot(HWND target) {
-    // Whatever is still due to be painted, painted now.
-    RedrawWindow(target, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    RECT r;
-    GetWindowRect(target, &r);
     Image shot;
-    shot.width = r.right - r.left;
-    shot.height = r.bottom - r.top;
-    if (shot.width <= 0 || shot.height <= 0) {
-        outcome.screenshotError = "the dialog has no size";
-        return;
-    }
-
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = shot.width;
-    bi.bmiHeader.biHeight = -shot.height;  // top-down, as Image holds it
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    // The window DC reads what is on screen, child controls and custom
-    // painting included, which WM_PRINT would miss.
-    HDC windowDc = GetWindowDC(target);
-    HDC memoryDc = CreateCompatibleDC(windowDc);
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(windowDc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool copied = false;
-    if (memoryDc && dib) {
-        HGDIOBJ old = SelectObject(memoryDc, dib);
-        copied = BitBlt(memoryDc, 0, 0, shot.width, shot.height, windowDc, 0, 0, SRCCOPY | CAPTUREBLT) != FALSE;
-        SelectObject(memoryDc, old);
-        GdiFlush();
-        if (copied) {
-            const uint32_t* p = static_cast<const uint32_t*>(bits);
-            shot.pixels.assign(p, p + size_t(shot.width) * shot.height);
-            // GDI leaves the fourth byte undefined.
-            for (uint32_t& px : shot.pixels) px |= 0xFF000000u;
-        }
-    }
-    if (dib) DeleteObject(dib);
-    if (memoryDc) DeleteDC(memoryDc);
-    ReleaseDC(target, windowDc);
-    if (!copied) {
+    if (!CaptureWindow(target, shot)) {
         outcome.screenshotError = "cannot copy the dialog's pixels";
         return;
     }
@@ -178,8 +140,6 @@ void SetupFrame::TakeScreenshot(HWND target) {
     try {
         SaveImageFile(request.screenshot, shot);
         outcome.screenshotWritten = true;
-    } catch (const HostError& e) {
-        outcome.screenshotError = e.what();
     } catch (const std::exception& e) {
         outcome.screenshotError = e.what();
     }

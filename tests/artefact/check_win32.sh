@@ -57,6 +57,28 @@ magic=$(u16 $((pe + 24)))
 
 private=$("$objdump" -p "$ppi")
 
+# --- Hardening ---------------------------------------------------------------
+echo "hardening: DEP and ASLR flags, no section both writable and executable"
+for flag in NX_COMPAT DYNAMIC_BASE; do
+    awk '/^DllCharacteristics/ {on = 1; next} on && /^[^[:space:]]/ {on = 0} on {print $1}' <<<"$private" |
+        grep -qx "$flag" && ok "DllCharacteristics has $flag" || fail "DllCharacteristics lacks $flag"
+done
+# objdump -h: code without READONLY is writable code.
+wx=$("$objdump" -h "$ppi" | awk '/^ *[0-9]+ / {name = $2; next} /CODE/ && !/READONLY/ {print name}')
+[ -z "$wx" ] && ok "no writable code section" || fail "writable code sections: $wx"
+# The section table itself: IMAGE_SCN_MEM_EXECUTE (0x20000000) with IMAGE_SCN_MEM_WRITE (0x80000000).
+table=$((pe + 24 + $(u16 $((pe + 20)))))
+wx=0
+for ((i = 0; i < $(u16 $((pe + 6))); i++)); do
+    entry=$((table + 40 * i))
+    flags=$(u32 $((entry + 36)))
+    if (((flags & 0x20000000) && (flags & 0x80000000))); then
+        fail "section $(head -c8 <(tail -c+$((entry + 1)) "$ppi") | tr -d '\0') is writable and executable ($(printf 0x%08x "$flags"))"
+        wx=1
+    fi
+done
+((wx)) || ok "no section with both IMAGE_SCN_MEM_EXECUTE and IMAGE_SCN_MEM_WRITE"
+
 # --- Exports -----------------------------------------------------------------
 echo "exports: the five functions under plain and decorated names, nothing else"
 expected_exports=(PB_GetPluginInfo PBF_FilterCount PBF_GetName PBF_Execute PBF_Setup

@@ -35,6 +35,8 @@ T As(FARPROC proc) {
 
 PluginLibrary::PluginLibrary(const std::string& path) : module(LoadLibraryA(path.c_str())) {}
 
+PluginLibrary::PluginLibrary(const std::wstring& path) : module(LoadLibraryW(path.c_str())) {}
+
 PluginLibrary::~PluginLibrary() {
     if (module) FreeLibrary(module);
 }

@@ -13,6 +13,8 @@ typedef int(WINAPI* HostProgress)(int done, int total, void* userData);
 class PluginLibrary {
 public:
     explicit PluginLibrary(const std::string& path);
+    // For paths outside the ANSI code page, or "\\?\" paths past MAX_PATH.
+    explicit PluginLibrary(const std::wstring& path);
     ~PluginLibrary();
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;

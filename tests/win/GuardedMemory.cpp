@@ -1,0 +1,81 @@
+#include "tests/win/GuardedMemory.h"
+
+#include <cstring>
+
+namespace {
+
+size_t PageSize() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwPageSize;
+}
+
+size_t Granularity() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwAllocationGranularity;
+}
+
+}  // namespace
+
+GuardedBytes::GuardedBytes(size_t size, unsigned char fill) : size(size) {
+    const size_t page = PageSize();
+    const size_t inner = (size + page - 1) / page * page;
+    const size_t total = inner + 2 * page;
+    base = static_cast<unsigned char*>(VirtualAlloc(nullptr, total, MEM_RESERVE, PAGE_NOACCESS));
+    if (!base) return;
+    if (inner && !VirtualAlloc(base + page, inner, MEM_COMMIT, PAGE_READWRITE)) {
+        VirtualFree(base, 0, MEM_RELEASE);
+        base = nullptr;
+        return;
+    }
+    data = base + page + inner - size;
+    std::memset(data, fill, size);
+}
+
+GuardedBytes::~GuardedBytes() {
+    if (base) VirtualFree(base, 0, MEM_RELEASE);
+}
+
+GuardedPixels::GuardedPixels(int stride, int rows)
+    : stride(stride), rows(rows), bytes(static_cast<size_t>(stride) * rows * 4) {}
+
+HugeBuffer::HugeBuffer() {
+    // Find a free stretch of address space, give it back, and build the buffer
+    // in it piece by piece. Nothing else in this process allocates meanwhile.
+    const size_t guard = Granularity();
+    void* probe = VirtualAlloc(nullptr, kTotal + guard, MEM_RESERVE, PAGE_NOACCESS);
+    if (!probe) return;
+    VirtualFree(probe, 0, MEM_RELEASE);
+    base = static_cast<unsigned char*>(probe);
+
+    section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(kPart),
+                                 nullptr);
+    if (!section) return;
+    headAllocated = VirtualAlloc(base, kPart, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) == base;
+    if (!headAllocated) return;
+    for (size_t i = 0; i < kViews; ++i) {
+        void* at = base + kPart * (i + 1);
+        if (MapViewOfFileEx(section, FILE_MAP_WRITE, 0, 0, kPart, at) != at) return;
+        ++mappedViews;
+    }
+    tailAllocated = VirtualAlloc(base + kTailOffset, kPart, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) ==
+                    base + kTailOffset;
+    if (!tailAllocated) return;
+    guardAllocated = VirtualAlloc(base + kTotal, guard, MEM_RESERVE, PAGE_NOACCESS) == base + kTotal;
+    if (!guardAllocated) return;
+    std::memset(base, 0xA5, kPart);
+    std::memset(base + kPart, 0xA5, kPart);  // every alias of the section
+    std::memset(base + kTailOffset, 0xA5, kPart);
+    ok = true;
+}
+
+HugeBuffer::~HugeBuffer() { Release(); }
+
+void HugeBuffer::Release() {
+    if (guardAllocated) VirtualFree(base + kTotal, 0, MEM_RELEASE);
+    if (tailAllocated) VirtualFree(base + kTailOffset, 0, MEM_RELEASE);
+    for (size_t i = 0; i < mappedViews; ++i) UnmapViewOfFile(base + kPart * (i + 1));
+    if (headAllocated) VirtualFree(base, 0, MEM_RELEASE);
+    if (section) CloseHandle(section);
+}

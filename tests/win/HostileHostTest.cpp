@@ -1,0 +1,330 @@
+// Whatever a host passes within its contract, and the odd values it may
+// answer with, the plug-in neither faults nor touches a byte it was not given.
+// Every buffer here ends against a no-access page: one byte too far, read or
+// written, ends the program through PluginLibrary's fault reporter.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/common/ReferenceTint.h"
+#include "tests/win/GuardedMemory.h"
+#include "tests/win/HostAnswer.h"
+#include "tests/win/PluginLibrary.h"
+#include "tests/win/TempFolder.h"
+
+namespace {
+
+const std::string kCategory = "Color|\x83\x4A\x83\x89\x81\x5B";
+const std::string kName1 =
+    "Colorize by Drawcolor|"
+    "\x95\x60\x89\xE6\x90\x46\x82\xC9\x82\xE6\x82\xE9\x92\x50\x90\x46\x8C\xF8\x89\xCA";
+
+// 64 x 64 pixels are 16 KiB: flush against the guard pages at both ends.
+const int kStride = 64;
+const int kRows = 64;
+
+struct Recorder {
+    std::vector<int> done;
+    std::vector<int> answers;  // answer n for call n; the last one repeats
+};
+
+int WINAPI Record(int done, int total, void* userData) {
+    Recorder* r = static_cast<Recorder*>(userData);
+    EXPECT_EQ(100, total);
+    r->done.push_back(done);
+    if (r->answers.empty()) return 0;
+    const size_t n = r->done.size() - 1;
+    return r->answers[n < r->answers.size() ? n : r->answers.size() - 1];
+}
+
+std::string Show(const std::vector<int>& values) {
+    std::string out;
+    for (int v : values) out += std::to_string(v) + " ";
+    return out;
+}
+
+uint32_t Canary(int x, int y) { return 0xC0000000u ^ (uint32_t(y) << 16) ^ (uint32_t(x) * 0x9E37u); }
+
+void FillCanary(const GuardedPixels& p) {
+    for (int y = 0; y < p.rows; ++y)
+        for (int x = 0; x < p.stride; ++x) p.At(x, y) = Canary(x, y);
+}
+
+int ChangedPixels(const GuardedPixels& p) {
+    int changed = 0;
+    for (int y = 0; y < p.rows; ++y)
+        for (int x = 0; x < p.stride; ++x) changed += p.At(x, y) != Canary(x, y);
+    return changed;
+}
+
+// A copy in a folder of its own: no settings file, so filter 0 tints red.
+class HostileHostTest : public ::testing::Test {
+protected:
+    HostileHostTest() : plugin(folder.CopyPlugin()) {}
+    void SetUp() override {
+        ASSERT_TRUE(plugin.Loaded()) << folder.Path() << " error " << GetLastError();
+        TheHostAnswer() = HostAnswer();
+    }
+    TempFolder folder;
+    PluginLibrary plugin;
+};
+
+int windowsCreated = 0;
+LRESULT CALLBACK CountCreations(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) ++windowsCreated;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Outside the list, every export that takes an index answers in its
+// documented way and touches nothing else.
+TEST_F(HostileHostTest, IndexesOutsideTheListForEveryExport) {
+    HHOOK hook = SetWindowsHookExA(WH_CBT, CountCreations, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    for (int index : {-1, 2, INT_MAX, INT_MIN, 3}) {
+        SCOPED_TRACE("index " + std::to_string(index));
+        GuardedBytes category(20), name(33);
+        EXPECT_EQ(reinterpret_cast<char*>(name.Data()),
+                  plugin.GetName(index, reinterpret_cast<char*>(category.Data()), 20,
+                                 reinterpret_cast<char*>(name.Data()), 33));
+        EXPECT_EQ(std::string(20, '\0'), std::string(reinterpret_cast<char*>(category.Data()), 20));
+        EXPECT_EQ(std::string(33, '\0'), std::string(reinterpret_cast<char*>(name.Data()), 33));
+
+        GuardedPixels image(kStride, kRows);
+        FillCanary(image);
+        Region rect = {0, 0, kStride, kRows};
+        Recorder recorder{{}, {41, 42}};
+        EXPECT_EQ(42, plugin.Execute(index, image.Data(), image.Data(), &rect, kStride, Record, &recorder));
+        EXPECT_EQ("0 100 ", Show(recorder.done));
+        EXPECT_EQ(0, ChangedPixels(image));
+        EXPECT_EQ(0, plugin.Execute(index, image.Data(), image.Data(), &rect, kStride, nullptr, nullptr));
+
+        windowsCreated = 0;
+        EXPECT_EQ(0, plugin.Setup(index, nullptr, image.Data(), kStride, kRows));
+        EXPECT_EQ(0, windowsCreated);
+    }
+    UnhookWindowsHookEx(hook);
+    EXPECT_TRUE(TheHostAnswer().codes.empty()) << "the host was asked for its colour";
+}
+
+// A length of zero or less writes nothing: the buffer here is the first
+// byte of a no-access page, so a single byte written would fault.
+TEST_F(HostileHostTest, LengthsOfZeroOrLessWriteNothing) {
+    GuardedBytes none(0);
+    char* nowhere = reinterpret_cast<char*>(none.Data());
+    GuardedBytes other(64);
+    char* room = reinterpret_cast<char*>(other.Data());
+    for (int length : {0, -1, -2, -64, -65536, INT_MIN + 1, INT_MIN}) {
+        SCOPED_TRACE("length " + std::to_string(length));
+        EXPECT_EQ(1, plugin.GetPluginInfo(nowhere, length));
+        for (int index : {0, 1, 2, -1}) {
+            EXPECT_EQ(nowhere, plugin.GetName(index, nowhere, length, nowhere, length));
+            EXPECT_EQ(room, plugin.GetName(index, nowhere, length, room, 0));
+            EXPECT_EQ(nowhere, plugin.GetName(index, room, 0, nowhere, length));
+        }
+    }
+    EXPECT_EQ(std::string(64, '\xA5'), std::string(room, 64));
+}
+
+// A null buffer is written to at no length.
+TEST_F(HostileHostTest, NullBuffersAreLeftAlone) {
+    for (int length : {-1, 0, 1, 64, INT_MAX}) {
+        EXPECT_EQ(1, plugin.GetPluginInfo(nullptr, length));
+        EXPECT_EQ(nullptr, plugin.GetName(1, nullptr, length, nullptr, length));
+    }
+}
+
+// Text and zero fill reach exactly the last byte of buffers of every size up
+// to 64 MiB, each ending against a no-access page.
+TEST_F(HostileHostTest, LengthsUpToTheLastByteOfTheBuffer) {
+    for (size_t size : {size_t(1), size_t(12), size_t(13), size_t(41), size_t(63), size_t(64), size_t(4095),
+                        size_t(4096), size_t(65537), size_t(64) << 20}) {
+        SCOPED_TRACE("buffer of " + std::to_string(size) + " bytes");
+        const int length = static_cast<int>(size);
+        GuardedBytes info(size), category(size), name(size);
+        EXPECT_EQ(1, plugin.GetPluginInfo(reinterpret_cast<char*>(info.Data()), length));
+        plugin.GetName(1, reinterpret_cast<char*>(category.Data()), length, reinterpret_cast<char*>(name.Data()),
+                       length);
+        const auto check = [&](const GuardedBytes& b, const std::string& text, const char* what) {
+            const size_t n = text.size() < size ? text.size() : size;
+            EXPECT_EQ(text.substr(0, n), std::string(reinterpret_cast<char*>(b.Data()), n)) << what;
+            size_t firstNonZero = n;
+            while (firstNonZero < size && b.Data()[firstNonZero] == 0) ++firstNonZero;
+            EXPECT_EQ(size, firstNonZero) << what << ": zero fill stops early";
+        };
+        std::string infoText(reinterpret_cast<char*>(info.Data()), size < 63 ? size : 63);
+        check(info, infoText, "information line");
+        check(category, kCategory, "category");
+        check(name, kName1, "name");
+    }
+}
+
+// INT_MAX is a length that a host can only mean with a buffer of INT_MAX
+// bytes: strncpy fills all of them. HugeBuffer is such a buffer whose middle
+// is one section mapped many times, so it costs 48 MiB and not 2 GiB.
+TEST_F(HostileHostTest, LengthIntMaxWithABufferThatLarge) {
+    for (int which = 0; which < 3; ++which) {
+        SCOPED_TRACE(which == 0 ? "information line" : which == 1 ? "category" : "name");
+        HugeBuffer huge;
+        if (!huge.Ok()) GTEST_SKIP() << "cannot build a 2 GiB buffer in this address space";
+        GuardedBytes small(64);
+        char* other = reinterpret_cast<char*>(small.Data());
+        std::string text;
+        if (which == 0) {
+            EXPECT_EQ(1, plugin.GetPluginInfo(huge.Data(), INT_MAX));
+            text = std::string(huge.Data(), 63);
+            EXPECT_EQ(63u, strnlen(text.c_str(), 63)) << "the information line";
+        } else if (which == 1) {
+            plugin.GetName(1, huge.Data(), INT_MAX, other, 64);
+            text = kCategory;
+        } else {
+            plugin.GetName(1, other, 64, huge.Data(), INT_MAX);
+            text = kName1;
+        }
+        EXPECT_EQ(text, std::string(huge.Data(), text.size()));
+        size_t head = text.size();
+        while (head < HugeBuffer::kPart && huge.Head()[head] == 0) ++head;
+        EXPECT_EQ(HugeBuffer::kPart, head) << "head not zero filled";
+        size_t tail = 0;
+        while (tail < HugeBuffer::kPart - 1 && huge.Tail()[tail] == 0) ++tail;
+        EXPECT_EQ(HugeBuffer::kPart - 1, tail) << "tail not zero filled up to the last byte";
+        EXPECT_EQ(0xA5, huge.Canary()) << "written past INT_MAX bytes";
+    }
+}
+
+struct RectCase {
+    const char* what;
+    Region rect;
+    std::vector<int> done;
+};
+
+std::vector<int> EveryPercent() {
+    std::vector<int> done;
+    for (int p = 0; p <= 100; ++p) done.push_back(p);
+    return done;
+}
+
+// Empty and inverted regions, also with coordinates far outside the image:
+// no pixel is read or written, and the progress follows the row count.
+TEST_F(HostileHostTest, EmptyAndInvertedRegionsTouchNoPixel) {
+    const RectCase cases[] = {
+        {"all zero", {0, 0, 0, 0}, {0, 100}},
+        {"a point", {5, 5, 5, 5}, {0, 100}},
+        {"right < left, 4 rows", {10, 3, 2, 7}, {0, 25, 50, 75, 100}},
+        {"bottom < top", {0, 7, 10, 3}, {0, 100}},
+        {"both inverted", {10, 7, 2, 3}, {0, 100}},
+        {"INT_MAX..INT_MIN across, 2 rows", {INT_MAX, 0, INT_MIN, 2}, {0, 50, 100}},
+        {"INT_MIN..INT_MIN across, 2 rows", {INT_MIN, 1, INT_MIN, 3}, {0, 50, 100}},
+        {"inverted over the whole int range", {INT_MIN, INT_MAX, INT_MAX, INT_MIN}, {0, 100}},
+        {"top == bottom == INT_MAX", {3, INT_MAX, 9, INT_MAX}, {0, 100}},
+        {"top == bottom == INT_MIN", {INT_MIN, INT_MIN, INT_MAX, INT_MIN}, {0, 100}},
+        {"no width, two million rows outside", {5, -1000000, 5, 1000000}, EveryPercent()},
+    };
+    for (int filter : {0, 1}) {
+        for (const RectCase& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + ", filter " + std::to_string(filter));
+            GuardedPixels image(kStride, kRows);
+            FillCanary(image);
+            Region rect = c.rect;
+            Recorder recorder{{}, {7}};
+            EXPECT_EQ(7, plugin.Execute(filter, image.Data(), image.Data(), &rect, kStride, Record, &recorder));
+            EXPECT_EQ(Show(c.done), Show(recorder.done));
+            EXPECT_EQ(0, ChangedPixels(image));
+            EXPECT_EQ(0, std::memcmp(&rect, &c.rect, sizeof rect)) << "the region record was changed";
+        }
+    }
+}
+
+// The whole image, corner to corner, flush against both guard pages, and a
+// single pixel in each corner.
+TEST_F(HostileHostTest, RegionsAtTheVeryEdgesOfTheBuffers) {
+    const Region cases[] = {{0, 0, kStride, kRows}, {0, 0, 1, 1}, {kStride - 1, kRows - 1, kStride, kRows},
+                            {kStride - 1, 0, kStride, 1}, {0, kRows - 1, 1, kRows}};
+    for (const Region& r : cases) {
+        GuardedPixels source(kStride, kRows), destination(kStride, kRows);
+        FillCanary(source);
+        FillCanary(destination);
+        Region rect = r;
+        plugin.Execute(0, source.Data(), destination.Data(), &rect, kStride, nullptr, nullptr);
+        int wrong = 0;
+        for (int y = 0; y < kRows; ++y)
+            for (int x = 0; x < kStride; ++x) {
+                const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+                const uint32_t want = inside ? ReferenceTint(Canary(x, y), {255, 0, 0}) : Canary(x, y);
+                wrong += destination.At(x, y) != want;
+                wrong += source.At(x, y) != Canary(x, y);
+            }
+        EXPECT_EQ(0, wrong) << "region " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+    }
+}
+
+// No answer of the progress callback cancels a run: every row is tinted,
+// every call is made, and the closing call's answer comes back.
+TEST_F(HostileHostTest, OddCallbackAnswersDoNotCancel) {
+    const unsigned char blue[4] = {255, 0, 0, 0};
+    const std::vector<std::vector<int>> answerSets = {
+        {0},          {-1},      {INT_MIN}, {12345}, {INT_MAX}, {1},
+        {0, -1, INT_MIN, 12345, 0, 0, 0, 0, -1},  // a different odd answer per call, last -1
+        {-1, 0, 0, 0, 0, 0, 0, 0, INT_MIN},
+    };
+    const std::vector<int> progress = {0, 14, 28, 42, 57, 71, 85, 100};  // 7 rows
+    for (int filter : {0, 1}) {
+        for (const std::vector<int>& answers : answerSets) {
+            SCOPED_TRACE("filter " + std::to_string(filter) + ", answers " + Show(answers));
+            std::memcpy(TheHostAnswer().bytes, blue, 4);
+            GuardedPixels image(kStride, kRows);
+            FillCanary(image);
+            Region rect = {3, 50, 61, 57};
+            Recorder recorder{{}, answers};
+            const int result = plugin.Execute(filter, image.Data(), image.Data(), &rect, kStride, Record, &recorder);
+            EXPECT_EQ(Show(progress), Show(recorder.done));
+            const size_t last = recorder.done.size() - 1;
+            EXPECT_EQ(answers[last < answers.size() ? last : answers.size() - 1], result);
+            const ReferenceGuide guide = filter == 0 ? ReferenceGuide{255, 0, 0} : ReferenceGuide{0, 0, 255};
+            int wrong = 0;
+            for (int y = 0; y < kRows; ++y)
+                for (int x = 0; x < kStride; ++x) {
+                    const bool inside = x >= 3 && x < 61 && y >= 50 && y < 57;
+                    wrong += image.At(x, y) != (inside ? ReferenceTint(Canary(x, y), guide) : Canary(x, y));
+                }
+            EXPECT_EQ(0, wrong) << "pixels not as a complete run leaves them";
+        }
+    }
+}
+
+// A host whose PBF_QueryClientInfo writes nothing: the colour buffer stays
+// zeroed, so every pixel becomes the grey of its own luma, on every run,
+// also right after runs in which the host did write a colour.
+TEST_F(HostileHostTest, HostThatWritesNothingGivesTheImagesOwnGrey) {
+    const unsigned char colours[][4] = {{0, 0, 255, 0}, {255, 255, 0, 255}, {17, 200, 99, 1}};
+    for (int run = 0; run < 12; ++run) {
+        for (const unsigned char* colour : colours) {
+            SCOPED_TRACE("run " + std::to_string(run));
+            TheHostAnswer().writes = true;
+            std::memcpy(TheHostAnswer().bytes, colour, 4);
+            GuardedPixels warm(kStride, kRows);
+            Region all = {0, 0, kStride, 4};
+            plugin.Execute(1, warm.Data(), warm.Data(), &all, kStride, nullptr, nullptr);
+
+            TheHostAnswer().writes = false;
+            TheHostAnswer().result = run % 2 ? -1 : 0;
+            GuardedPixels image(kStride, kRows);
+            FillCanary(image);
+            image.At(0, 0) = 0x116496C8;  // luma 140.75
+            Region rect = {0, 0, kStride, kRows};
+            plugin.Execute(1, image.Data(), image.Data(), &rect, kStride, nullptr, nullptr);
+            EXPECT_EQ(0x118C8C8Cu, image.At(0, 0));
+            int wrong = 0;
+            for (int y = 0; y < kRows; ++y)
+                for (int x = (y == 0); x < kStride; ++x)
+                    wrong += image.At(x, y) != ReferenceTint(Canary(x, y), {0, 0, 0});
+            EXPECT_EQ(0, wrong) << "pixels differ from their luma grey";
+        }
+    }
+}
+
+}  // namespace

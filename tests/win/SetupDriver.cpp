@@ -1,0 +1,126 @@
+#include "tests/win/SetupDriver.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr UINT kTickMs = 10;
+constexpr int kWatchdogTicks = 1000;  // about 10 s
+
+struct Run {
+    const SetupScript* script;
+    SetupOutcome* outcome;
+    int ticks = 0;
+    bool acted = false;
+    HWND dialog = nullptr;
+};
+
+Run* current = nullptr;
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lParam) {
+    char name[16];
+    if (GetClassNameA(hwnd, name, sizeof name) && std::strcmp(name, "#32770") == 0) {
+        *reinterpret_cast<HWND*>(lParam) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ThreadDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void Act(Run& run, HWND dialog) {
+    const SetupScript& s = *run.script;
+    SetupOutcome& o = *run.outcome;
+    // Each write sends EN_CHANGE at once, so the dialog's handlers run inside.
+    if (s.x >= 0) SetDlgItemInt(dialog, 1021, static_cast<UINT>(s.x), FALSE);
+    if (s.y >= 0) SetDlgItemInt(dialog, 1023, static_cast<UINT>(s.y), FALSE);
+    if (s.clickPerMille.x >= 0) {
+        HWND field = GetDlgItem(dialog, 1025);
+        RECT client = {0, 0, 0, 0};
+        GetClientRect(field, &client);
+        const LPARAM at = MAKELPARAM(client.right * s.clickPerMille.x / 1000, client.bottom * s.clickPerMille.y / 1000);
+        SendMessageA(field, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(field, WM_LBUTTONUP, 0, at);
+    }
+    if (s.togglePreview) {
+        CheckDlgButton(dialog, 1006, IsDlgButtonChecked(dialog, 1006) ? BST_UNCHECKED : BST_CHECKED);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1006)));
+    }
+    BOOL ok = FALSE;
+    o.shownX = static_cast<int>(GetDlgItemInt(dialog, 1021, &ok, TRUE));
+    if (!ok) o.shownX = -1;
+    o.shownY = static_cast<int>(GetDlgItemInt(dialog, 1023, &ok, TRUE));
+    if (!ok) o.shownY = -1;
+    char label[64] = "";
+    GetDlgItemTextA(dialog, 1028, label, sizeof label);
+    o.label = label;
+    o.previewChecked = IsDlgButtonChecked(dialog, 1006) == BST_CHECKED;
+    const int button = s.ok ? IDOK : IDCANCEL;
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    Run* run = current;
+    if (!run) return;
+    ++run->ticks;
+    HWND dialog = ThreadDialog();
+    if (run->ticks > kWatchdogTicks) {
+        if (dialog) {
+            std::fprintf(stderr, "watchdog: set-up dialog still open after %d ticks\n", run->ticks);
+            run->outcome->watchdog = true;
+            EndDialog(dialog, kEndedByWatchdog);
+        }
+        return;
+    }
+    // The modal loop shows the dialog once its queue first runs empty.
+    if (run->acted || !dialog || !IsWindowVisible(dialog)) return;
+    run->acted = true;
+    run->outcome->dialogSeen = true;
+    Act(*run, dialog);
+}
+
+}  // namespace
+
+bool RegisterHostControls() {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    return InitCommonControlsEx(&controls) != FALSE;
+}
+
+SetupOutcome RunSetupScripted(const PluginLibrary& plugin, HWND parent, void* pixels, int width, int height,
+                              const SetupScript& script) {
+    SetupOutcome outcome;
+    Run run;
+    run.script = &script;
+    run.outcome = &outcome;
+    Run* outer = current;
+    current = &run;
+    const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, Tick);
+    outcome.result = plugin.Setup(0, parent, pixels, width, height);
+    KillTimer(nullptr, timer);
+    current = outer;
+    // A tick already queued would otherwise reach the next modal loop.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    }
+    return outcome;
+}
+
+bool ParseGuideLabel(const std::string& label, int* red, int* green, int* blue) {
+    unsigned r, g, b;
+    char rest;
+    if (std::sscanf(label.c_str(), "R:%u G:%u B:%u%c", &r, &g, &b, &rest) != 3) return false;
+    if (r > 255 || g > 255 || b > 255) return false;
+    *red = static_cast<int>(r);
+    *green = static_cast<int>(g);
+    *blue = static_cast<int>(b);
+    return true;
+}

@@ -1,0 +1,45 @@
+// Runs PBF_Setup the way a host does and plays a user inside the plug-in's
+// modal loop: a thread timer finds the set-up dialog once it is shown, writes
+// the edit boxes, clicks the colour field, and presses OK or Cancel. A
+// watchdog ends a dialog that stays open, so a test cannot hang.
+// Also works with a filter that opens no dialog: PBF_Setup just returns.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/win/PluginLibrary.h"
+
+// The end code the watchdog gives a dialog it has to close.
+constexpr int kEndedByWatchdog = 900;
+
+struct SetupScript {
+    int x = -1;  // written into the X and Y edit boxes first; -1 leaves a box alone
+    int y = -1;
+    // Then a click in the colour field, at thousandths of its client width
+    // and height; x < 0: none.
+    POINT clickPerMille = {-1, -1};
+    bool togglePreview = false;
+    bool ok = true;  // OK or Cancel
+};
+
+struct SetupOutcome {
+    int result = -1;        // what PBF_Setup returned
+    bool dialogSeen = false;
+    bool watchdog = false;  // the dialog had to be ended by force
+    // The edit boxes and the guide colour label as the user leaves the dialog.
+    int shownX = -1;
+    int shownY = -1;
+    std::string label;
+    bool previewChecked = false;
+};
+
+// Registers the common controls the dialog needs, as the host process must.
+bool RegisterHostControls();
+
+SetupOutcome RunSetupScripted(const PluginLibrary& plugin, HWND parent, void* pixels, int width, int height,
+                              const SetupScript& script);
+
+// Parses "R:%u G:%u B:%u"; false when the text has another form.
+bool ParseGuideLabel(const std::string& label, int* red, int* green, int* blue);

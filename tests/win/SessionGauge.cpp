@@ -23,10 +23,11 @@ long long StatusKiB(const std::string& status, const char* key) {
     return std::strtoll(status.c_str() + at + std::strlen(key), nullptr, 10);
 }
 
-std::string ProcStatus() {
-    // Wine maps the Unix root to Z:, and this Windows process is the Unix one.
-    HANDLE file = CreateFileA("Z:\\proc\\self\\status", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+int unixProcess = -1;
+
+// Wine maps the Unix root to Z:.
+std::string ReadWhole(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "";
     std::string text;
     char part[4096];
@@ -34,6 +35,10 @@ std::string ProcStatus() {
     while (ReadFile(file, part, sizeof part, &n, nullptr) && n) text.append(part, n);
     CloseHandle(file);
     return text;
+}
+
+std::string ProcStatus() {
+    return unixProcess > 0 ? ReadWhole("Z:\\proc\\" + std::to_string(unixProcess) + "\\status") : "";
 }
 
 long long CommittedPrivateKiB() {
@@ -50,6 +55,24 @@ long long CommittedPrivateKiB() {
 }
 
 }  // namespace
+
+int SessionFigures::FindUnixProcess(const std::string& uniqueFolderName) {
+    unixProcess = -1;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA("Z:\\proc\\*", &found);
+    if (find == INVALID_HANDLE_VALUE) return -1;
+    const std::string marker = "/" + uniqueFolderName + "/";
+    do {
+        const int pid = std::atoi(found.cFileName);
+        if (pid <= 0 || std::to_string(pid) != found.cFileName) continue;
+        if (ReadWhole(std::string("Z:\\proc\\") + found.cFileName + "\\maps").find(marker) != std::string::npos) {
+            unixProcess = pid;
+            break;
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return unixProcess;
+}
 
 SessionFigures SessionFigures::Measure() {
     SessionFigures f;

@@ -3,9 +3,13 @@
 //  - GDI and USER objects: many probe objects are made at once and the
 //    highest handle index among them is taken. Freed slots are handed out
 //    again first, so with more probes than free slots the highest index
-//    tracks the number of live objects: a leak makes it climb.
-//  - memory: RssAnon and VmRSS from /proc/self/status (through Wine's Z:
+//    tracks the number of live objects: a leak makes it climb. GDI handles
+//    are the process's own; window handles come from one table for all
+//    processes of the Wine server, so nothing else may run meanwhile.
+//  - memory: RssAnon and VmRSS from /proc/<pid>/status (through Wine's Z:
 //    drive), and the committed private bytes found by walking VirtualQuery.
+//    Not /proc/self: Wine's server opens files for its clients, so "self"
+//    would be the server. The process is found by a file it has mapped.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +33,9 @@ struct SessionFigures {
     static constexpr int kGdiProbes = 1500;
     static constexpr int kUserProbes = 300;
 
+    // Finds this process's Unix id: the one whose memory maps name a file
+    // under a folder called uniqueFolderName. Returns it, or -1.
+    static int FindUnixProcess(const std::string& uniqueFolderName);
     static SessionFigures Measure();
     std::string Line(int cycle) const;
 };

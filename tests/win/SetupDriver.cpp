@@ -97,6 +97,10 @@ bool RegisterHostControls() {
 
 SetupOutcome RunSetupScripted(const PluginLibrary& plugin, HWND parent, void* pixels, int width, int height,
                               const SetupScript& script) {
+    return RunScripted([&] { return plugin.Setup(0, parent, pixels, width, height); }, script);
+}
+
+SetupOutcome RunScripted(const std::function<int()>& modal, const SetupScript& script) {
     SetupOutcome outcome;
     Run run;
     run.script = &script;
@@ -104,7 +108,7 @@ SetupOutcome RunSetupScripted(const PluginLibrary& plugin, HWND parent, void* pi
     Run* outer = current;
     current = &run;
     const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, Tick);
-    outcome.result = plugin.Setup(0, parent, pixels, width, height);
+    outcome.result = modal();
     KillTimer(nullptr, timer);
     current = outer;
     // A tick already queued would otherwise reach the next modal loop.

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "tests/win/PluginLibrary.h"
@@ -37,6 +38,9 @@ struct SetupOutcome {
 
 // Registers the common controls the dialog needs, as the host process must.
 bool RegisterHostControls();
+
+// The same script around any modal call of this thread.
+SetupOutcome RunScripted(const std::function<int()>& modal, const SetupScript& script);
 
 SetupOutcome RunSetupScripted(const PluginLibrary& plugin, HWND parent, void* pixels, int width, int height,
                               const SetupScript& script);

@@ -21,8 +21,8 @@ struct TintKernelParams {
     double dR;
     double dB;
     double k;
-    // Fixed point: 2*s + 1, so that the quotient is never an exact integer.
-    int32_t bias2;
+    // Fixed point: s, 0..999.
+    int32_t s;
     // Per channel byte (blue, green, red, 0): the positive and the negative
     // part of m, each at most 255.
     uint32_t plus;

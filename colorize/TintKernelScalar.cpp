@@ -37,7 +37,7 @@ TintKernelParams PrepareTintKernel(const TintGuide& t) {
     const int64_t s = FloorMod1000(nR);
     if (FloorMod1000(nB) != s || FloorMod1000(nG) != s) return p;
     const int64_t mR = (nR - s) / 1000, mB = (nB - s) / 1000, mG = (nG - s) / 1000;
-    p.bias2 = int32_t(2 * s + 1);
+    p.s = int32_t(s);
     p.plus = ChannelBytes(Plus(mB), Plus(mG), Plus(mR));
     p.minus = ChannelBytes(Minus(mB), Minus(mG), Minus(mR));
     p.shortcut = true;

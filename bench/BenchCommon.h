@@ -54,53 +54,53 @@ inline double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// Megapixels per second, median over repetitions. Before each timed pass
-// the destination gets the source again (untimed), so in place always
-// starts from the same pixels.
-inline double Rate(const std::function<void(uint32_t*)>& pass, const std::vector<uint32_t>& source,
-                   std::vector<uint32_t>& destination, int repetitions) {
-    std::vector<double> times;
-    for (int r = 0; r < repetitions; ++r) {
-        std::memcpy(destination.data(), source.data(), source.size() * 4);
-        const double t0 = Seconds();
-        pass(destination.data());
-        times.push_back(Seconds() - t0);
-    }
-    return double(source.size()) / Median(times) / 1e6;
-}
-
 struct Candidate {
     std::string name;
     TintFunction tint;
 };
 
-// One table per size: memcpy, the literal loop, each candidate, separate
-// destination and in place, with the ratios.
+// One table per size and scene: memcpy of the same buffer, the literal
+// loop and each candidate, separate destination and in place. Each
+// repetition runs them all in turn, so a busy machine slows all alike;
+// before each timed pass the work buffer gets the source again (untimed),
+// so in place always starts from the same pixels.
 inline void RunTable(int width, int height, int repetitions, const TintFunction& literal,
                      const std::vector<Candidate>& candidates) {
     const size_t pixels = size_t(width) * height;
-    std::vector<uint32_t> destination(pixels), scratch(pixels);
-    std::printf("\n%dx%d, %d repetitions, Mpix/s (ratio to memcpy, ratio to literal)\n", width, height,
+    std::vector<uint32_t> destination(pixels), work(pixels);
+    std::printf("\n%dx%d (%.1f MB), medians of %d repetitions, Mpix/s\n", width, height, pixels * 4 / 1e6,
                 repetitions);
     for (const Scene& scene : Scenes()) {
         const std::vector<uint32_t> source = MakeImage(pixels, scene.grey);
-        const double copy = Rate(
-            [&](uint32_t*) { std::memcpy(destination.data(), source.data(), pixels * 4); }, source, scratch,
-            repetitions);
-        std::printf("  %s\n    memcpy %38.0f\n", scene.name, copy);
+        std::printf("  %s\n", scene.name);
         for (const bool inPlace : {false, true}) {
-            const auto passOf = [&](const TintFunction& tint) -> std::function<void(uint32_t*)> {
-                if (inPlace) return [&](uint32_t* work) { tint(work, work, width, height, scene.guide); };
-                return [&](uint32_t*) { tint(source.data(), destination.data(), width, height, scene.guide); };
-            };
-            const double slow = Rate(passOf(literal), source, scratch, repetitions);
-            const char* mode = inPlace ? "in place" : "separate destination";
-            std::printf("    %-22s literal %22.0f (%.2fx memcpy)\n", mode, slow, slow / copy);
-            for (const Candidate& c : candidates) {
-                const double fast = Rate(passOf(c.tint), source, scratch, repetitions);
-                std::printf("    %-22s %-20s %9.0f (%.2fx memcpy, %.1fx literal)\n", mode, c.name.c_str(), fast,
-                            fast / copy, fast / slow);
+            std::vector<std::function<void()>> passes;
+            passes.push_back([&] { std::memcpy(destination.data(), source.data(), pixels * 4); });
+            std::vector<const TintFunction*> tints = {&literal};
+            for (const Candidate& c : candidates) tints.push_back(&c.tint);
+            for (const TintFunction* tint : tints) {
+                if (inPlace)
+                    passes.push_back([&, tint] { (*tint)(work.data(), work.data(), width, height, scene.guide); });
+                else
+                    passes.push_back(
+                        [&, tint] { (*tint)(source.data(), destination.data(), width, height, scene.guide); });
             }
+            std::vector<std::vector<double>> times(passes.size());
+            for (int r = 0; r < repetitions; ++r)
+                for (size_t i = 0; i < passes.size(); ++i) {
+                    std::memcpy(work.data(), source.data(), pixels * 4);
+                    const double t0 = Seconds();
+                    passes[i]();
+                    times[i].push_back(Seconds() - t0);
+                }
+            std::vector<double> rate;
+            for (const std::vector<double>& t : times) rate.push_back(double(pixels) / Median(t) / 1e6);
+            const char* mode = inPlace ? "in place" : "separate destination";
+            std::printf("    %-21s memcpy %7.0f | literal %5.0f", mode, rate[0], rate[1]);
+            for (size_t i = 0; i < candidates.size(); ++i)
+                std::printf(" | %s %5.0f = %.2fx memcpy, %4.1fx literal", candidates[i].name.c_str(), rate[i + 2],
+                            rate[i + 2] / rate[0], rate[i + 2] / rate[1]);
+            std::printf("\n");
         }
     }
 }

@@ -26,13 +26,15 @@ void TintRow(const uint32_t* source, uint32_t* destination, int count, const Tin
 
 void ColorizeRegion(const void* source, void* destination, const FilterRect& rect, int stride,
                     ProgressSink& sink, GuideColor guide) {
-    const TintKernelParams t = PrepareTintKernel(PrepareTint(guide));
+    TintKernelParams t = PrepareTintKernel(PrepareTint(guide));
     const TintRowKernel tintRow = ActiveTintKernel();
     if (rect.top >= rect.bottom) return;
 
     const int64_t height = int64_t(rect.bottom) - rect.top;
     const int64_t span = int64_t(rect.right) - rect.left;
     const int width = span > 0 ? static_cast<int>(span) : 0;
+    // A large result would only push the source out of the caches.
+    t.stream = source != destination && height * width * 4 >= kTintStreamBytes;
     const int64_t first = int64_t(rect.top) * stride + rect.left;
     const uint32_t* src = static_cast<const uint32_t*>(source) + first;
     uint32_t* dst = static_cast<uint32_t*>(destination) + first;

@@ -30,7 +30,13 @@ struct TintKernelParams {
     // False when the guide values are not those of a guide colour: then
     // only the double formula is used.
     bool shortcut;
+    // Write the destination past the caches: for a separate destination
+    // far larger than they are.
+    bool stream;
 };
+
+// Separate destinations from this size on are streamed.
+constexpr int64_t kTintStreamBytes = int64_t(16) << 20;
 
 TintKernelParams PrepareTintKernel(const TintGuide& t);
 

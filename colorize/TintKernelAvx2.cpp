@@ -84,32 +84,57 @@ inline __m256i TintExact(__m256i px, const Split& w, const Constants& c) {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
 }
 
+template <bool Stream>
+inline void Store(uint32_t* at, __m256i v) {
+    if (Stream)
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(at), v);
+    else
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), v);
+}
+
+template <bool Stream>
+int FixedRun(const uint32_t* source, uint32_t* destination, int i, int count, const Constants& c) {
+    for (; i + 16 <= count; i += 16) {
+        const __m256i px0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
+        const __m256i px1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i + 8));
+        const Split w0 = SplitPixels(px0, c), w1 = SplitPixels(px1, c);
+        __m256i a0, a1;
+        const __m256i q0 = Quotient(w0, c, a0);
+        const __m256i q1 = Quotient(w1, c, a1);
+        __m256i out0, out1;
+        const __m256i any = _mm256_or_si256(a0, a1);
+        if (!_mm256_testz_si256(any, any)) {
+            out0 = TintExact(px0, w0, c);
+            out1 = TintExact(px1, w1, c);
+        } else {
+            // Packs and unpacks stay within 128-bit lanes, which brings
+            // the quotients back in pixel order.
+            const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(q0, q1), _mm256_setzero_si256());
+            const __m256i pairs = _mm256_unpacklo_epi8(bytes, bytes);
+            out0 = Channels(_mm256_unpacklo_epi16(pairs, pairs), px0, c);
+            out1 = Channels(_mm256_unpackhi_epi16(pairs, pairs), px1, c);
+        }
+        Store<Stream>(destination + i, out0);
+        Store<Stream>(destination + i + 8, out1);
+    }
+    return i;
+}
+
 void Kernel(const uint32_t* source, uint32_t* destination, int count, const TintKernelParams& p) {
     const Constants c(p);
     int i = 0;
     if (p.shortcut) {
-        for (; i + 16 <= count; i += 16) {
-            const __m256i px0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
-            const __m256i px1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i + 8));
-            const Split w0 = SplitPixels(px0, c), w1 = SplitPixels(px1, c);
-            __m256i a0, a1;
-            const __m256i q0 = Quotient(w0, c, a0);
-            const __m256i q1 = Quotient(w1, c, a1);
-            __m256i out0, out1;
-            const __m256i any = _mm256_or_si256(a0, a1);
-            if (!_mm256_testz_si256(any, any)) {
-                out0 = TintExact(px0, w0, c);
-                out1 = TintExact(px1, w1, c);
-            } else {
-                // Packs and unpacks stay within 128-bit lanes, which brings
-                // the quotients back in pixel order.
-                const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(q0, q1), _mm256_setzero_si256());
-                const __m256i pairs = _mm256_unpacklo_epi8(bytes, bytes);
-                out0 = Channels(_mm256_unpacklo_epi16(pairs, pairs), px0, c);
-                out1 = Channels(_mm256_unpackhi_epi16(pairs, pairs), px1, c);
-            }
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i), out0);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + i + 8), out1);
+        // Streaming stores want aligned addresses: the first few pixels go
+        // the plain way.
+        const uintptr_t misalignment = reinterpret_cast<uintptr_t>(destination) % 32;
+        if (p.stream && misalignment % 4 == 0) {
+            i = int((32 - misalignment) % 32 / 4);
+            if (i > count) i = count;
+            TintRowLiteral(source, destination, i, p);
+            i = FixedRun<true>(source, destination, i, count, c);
+            _mm_sfence();
+        } else {
+            i = FixedRun<false>(source, destination, i, count, c);
         }
     }
     for (; i + 8 <= count; i += 8) {

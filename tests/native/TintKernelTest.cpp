@@ -119,6 +119,16 @@ TEST_P(TintKernels, SubRectanglesTouchOnlyTheirPixels) {
                     ColorizeRegion(inPlace.data(), inPlace.data(), rect, stride, sink, guide);
                     ASSERT_TRUE(SamePixels(expectedSeparate, separate, source)) << "separate destination";
                     ASSERT_TRUE(SamePixels(expectedInPlace, inPlace, source)) << "in place";
+
+                    // Streamed, as ColorizeRegion does for large regions.
+                    TintKernelParams streamed = p;
+                    streamed.stream = true;
+                    std::fill(separate.begin(), separate.end(), kCanary);
+                    for (int y = rect.top; y < rect.bottom; ++y) {
+                        const size_t at = size_t(y) * stride + rect.left;
+                        ActiveTintKernel()(&source[at], &separate[at], rect.right - rect.left, streamed);
+                    }
+                    ASSERT_TRUE(SamePixels(expectedSeparate, separate, source)) << "streamed";
                 }
 }
 

@@ -194,6 +194,34 @@ TEST(TintKernelsExhaustive, EveryColourMatchesTheLiteralFormula) {
     UseTintKernel(saved);
 }
 
+uint64_t Fnv1a(const std::vector<uint32_t>& pixels) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (uint32_t p : pixels) h = (h ^ p) * 0x100000001b3ull;
+    return h;
+}
+
+// The literal formula's bytes over every colour, pinned: a build that fuses
+// multiply and add, or keeps doubles in x87 registers, moves some of the
+// exact multiples of 1000 to the other integer, and the vector kernels are
+// held against whatever the literal loop says.
+TEST(TintKernelLiteral, EveryColourHasThePinnedBytes) {
+    struct Pin {
+        GuideColor guide;
+        uint64_t hash;
+    };
+    const Pin pins[] = {
+        {{0, 0, 255}, 0xdbd3f4d74c37a9ffull},
+        {{128, 128, 128}, 0x45cf041e53fb4777ull},
+        {{90, 200, 30}, 0x999d731283711b1cull},
+        {{255, 0, 128}, 0x482f7719ef4e7e59ull},
+    };
+    std::vector<uint32_t> out;
+    for (const Pin& pin : pins) {
+        Literal(AllColours(), pin.guide, out);
+        EXPECT_EQ(pin.hash, Fnv1a(out)) << std::hex << Describe(pin.guide);
+    }
+}
+
 TEST(TintKernelLiteral, IsTintWord) {
     const std::vector<uint32_t>& source = AllColours();
     const GuideColor guide = {90, 200, 30};

@@ -48,8 +48,10 @@ std::string Describe(GuideColor g) {
     int shown = 0;
     for (size_t i = 0; i < expected.size() && shown < 5; ++i)
         if (expected[i] != actual[i]) {
-            failure << std::hex << "\n  pixel " << std::dec << i << std::hex << " source " << source[i]
-                    << " expected " << expected[i] << " actual " << actual[i];
+            char line[96];
+            std::snprintf(line, sizeof line, "\n  pixel %zu source %08X expected %08X actual %08X", i, source[i],
+                          expected[i], actual[i]);
+            failure << line;
             ++shown;
         }
     return failure;

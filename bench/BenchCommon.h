@@ -68,7 +68,7 @@ inline void RunTable(int width, int height, int repetitions, const TintFunction&
                      const std::vector<Candidate>& candidates) {
     const size_t pixels = size_t(width) * height;
     std::vector<uint32_t> destination(pixels), work(pixels);
-    std::printf("\n%dx%d (%.1f MB), medians of %d repetitions, Mpix/s\n", width, height, pixels * 4 / 1e6,
+    std::printf("\n%dx%d (%.1f MB), %d repetitions, Mpix/s\n", width, height, pixels * 4 / 1e6,
                 repetitions);
     for (const Scene& scene : Scenes()) {
         const std::vector<uint32_t> source = MakeImage(pixels, scene.grey);
@@ -93,13 +93,21 @@ inline void RunTable(int width, int height, int repetitions, const TintFunction&
                     passes[i]();
                     times[i].push_back(Seconds() - t0);
                 }
+            // Rates are medians of the passes; ratios are medians of the
+            // ratios within each repetition, which a load that comes and
+            // goes disturbs less.
             std::vector<double> rate;
             for (const std::vector<double>& t : times) rate.push_back(double(pixels) / Median(t) / 1e6);
+            const auto ratio = [&](size_t a, size_t b) {
+                std::vector<double> r;
+                for (int k = 0; k < repetitions; ++k) r.push_back(times[b][k] / times[a][k]);
+                return Median(r);
+            };
             const char* mode = inPlace ? "in place" : "separate destination";
-            std::printf("    %-21s memcpy %7.0f | literal %5.0f", mode, rate[0], rate[1]);
+            std::printf("    %-21s memcpy %6.0f | literal %4.0f", mode, rate[0], rate[1]);
             for (size_t i = 0; i < candidates.size(); ++i)
                 std::printf(" | %s %5.0f = %.2fx memcpy, %4.1fx literal", candidates[i].name.c_str(), rate[i + 2],
-                            rate[i + 2] / rate[0], rate[i + 2] / rate[1]);
+                            ratio(i + 2, 0), ratio(i + 2, 1));
             std::printf("\n");
         }
     }

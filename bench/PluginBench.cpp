@@ -65,7 +65,7 @@ int main() {
                                                 {"SSE2", RegionWith(TintKernelKind::Sse2)}};
     if (CpuHasAvx2()) candidates.push_back({"AVX2", RegionWith(TintKernelKind::Avx2)});
     const bench::TintFunction literal = RegionWith(TintKernelKind::Literal);
-    bench::RunTable(4096, 4096, 7, literal, candidates);
+    bench::RunTable(4096, 4096, 9, literal, candidates);
     bench::RunTable(256, 256, 101, literal, candidates);
     UseTintKernel(best);
 

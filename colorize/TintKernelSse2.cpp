@@ -87,36 +87,49 @@ inline __m128i TintExact(__m128i px, const Split& w, const Constants& c) {
     return _mm_or_si128(_mm_unpacklo_epi16(bg, r_), _mm_and_si128(px, c.alphaMask));
 }
 
-template <bool Stream>
-inline void Store(uint32_t* at, __m128i v) {
-    if (Stream)
-        _mm_stream_si128(reinterpret_cast<__m128i*>(at), v);
-    else
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
+inline bool Ambiguous(__m128i px0, __m128i px1, const Constants& c) {
+    __m128i a0, a1;
+    Quotient(SplitPixels(px0, c), c, a0);
+    Quotient(SplitPixels(px1, c), c, a1);
+    return _mm_movemask_epi8(_mm_or_si128(a0, a1)) != 0;
 }
 
-template <bool Stream>
+// Blocks with an exact quotient somewhere, by the doubles, from i on while
+// they keep coming (a grey image under a grey guide has nothing else);
+// after each such block the next one goes the same way unchecked. Out of
+// the hot loop so that its constants keep their registers.
+__attribute__((noinline)) int ExactRun(const uint32_t* source, uint32_t* destination, int i, int count,
+                                       const Constants& c) {
+    do {
+        const int end = count - i >= 16 ? i + 16 : i + 8;
+        for (; i < end; i += 4) {
+            const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), TintExact(px, SplitPixels(px, c), c));
+        }
+    } while (i + 8 <= count &&
+             Ambiguous(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 4)), c));
+    return i;
+}
+
 int FixedRun(const uint32_t* source, uint32_t* destination, int i, int count, const Constants& c) {
-    for (; i + 8 <= count; i += 8) {
+    while (i + 8 <= count) {
         const __m128i px0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
         const __m128i px1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 4));
-        const Split w0 = SplitPixels(px0, c), w1 = SplitPixels(px1, c);
         __m128i a0, a1;
-        const __m128i q0 = Quotient(w0, c, a0);
-        const __m128i q1 = Quotient(w1, c, a1);
-        __m128i out0, out1;
+        const __m128i q0 = Quotient(SplitPixels(px0, c), c, a0);
+        const __m128i q1 = Quotient(SplitPixels(px1, c), c, a1);
         if (_mm_movemask_epi8(_mm_or_si128(a0, a1))) {
-            out0 = TintExact(px0, w0, c);
-            out1 = TintExact(px1, w1, c);
-        } else {
-            // Each quotient (0..255) into the four bytes of its pixel.
-            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q0, q1), _mm_setzero_si128());
-            const __m128i pairs = _mm_unpacklo_epi8(bytes, bytes);
-            out0 = Channels(_mm_unpacklo_epi16(pairs, pairs), px0, c);
-            out1 = Channels(_mm_unpackhi_epi16(pairs, pairs), px1, c);
+            i = ExactRun(source, destination, i, count, c);
+            continue;
         }
-        Store<Stream>(destination + i, out0);
-        Store<Stream>(destination + i + 4, out1);
+        // Each quotient (0..255) into the four bytes of its pixel.
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q0, q1), _mm_setzero_si128());
+        const __m128i pairs = _mm_unpacklo_epi8(bytes, bytes);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), Channels(_mm_unpacklo_epi16(pairs, pairs), px0, c));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 4),
+                         Channels(_mm_unpackhi_epi16(pairs, pairs), px1, c));
+        i += 8;
     }
     return i;
 }
@@ -124,20 +137,9 @@ int FixedRun(const uint32_t* source, uint32_t* destination, int i, int count, co
 void Kernel(const uint32_t* source, uint32_t* destination, int count, const TintKernelParams& p) {
     const Constants c(p);
     int i = 0;
-    if (p.shortcut) {
-        // Streaming stores want aligned addresses: the first few pixels go
-        // the plain way.
-        const uintptr_t misalignment = reinterpret_cast<uintptr_t>(destination) % 16;
-        if (p.stream && misalignment % 4 == 0) {
-            i = int((16 - misalignment) % 16 / 4);
-            if (i > count) i = count;
-            TintRowLiteral(source, destination, i, p);
-            i = FixedRun<true>(source, destination, i, count, c);
-            _mm_sfence();
-        } else {
-            i = FixedRun<false>(source, destination, i, count, c);
-        }
-    }
+    // Streaming stores did not pay with 16-byte vectors: p.stream is left
+    // to the AVX2 kernel.
+    if (p.shortcut) i = FixedRun(source, destination, i, count, c);
     for (; i + 4 <= count; i += 4) {
         const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), TintExact(px, SplitPixels(px, c), c));

@@ -92,30 +92,51 @@ inline void Store(uint32_t* at, __m256i v) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), v);
 }
 
+inline bool Ambiguous(__m256i px0, __m256i px1, const Constants& c) {
+    __m256i a0, a1;
+    Quotient(SplitPixels(px0, c), c, a0);
+    Quotient(SplitPixels(px1, c), c, a1);
+    const __m256i any = _mm256_or_si256(a0, a1);
+    return !_mm256_testz_si256(any, any);
+}
+
+// Blocks with an exact quotient somewhere, by the doubles; see the SSE2
+// kernel.
+template <bool Stream>
+__attribute__((noinline)) int ExactRun(const uint32_t* source, uint32_t* destination, int i, int count,
+                                       const Constants& c) {
+    do {
+        const int end = count - i >= 32 ? i + 32 : i + 16;
+        for (; i < end; i += 8) {
+            const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
+            Store<Stream>(destination + i, TintExact(px, SplitPixels(px, c), c));
+        }
+    } while (i + 16 <= count &&
+             Ambiguous(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i)),
+                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i + 8)), c));
+    return i;
+}
+
 template <bool Stream>
 int FixedRun(const uint32_t* source, uint32_t* destination, int i, int count, const Constants& c) {
-    for (; i + 16 <= count; i += 16) {
+    while (i + 16 <= count) {
         const __m256i px0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i));
         const __m256i px1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + i + 8));
-        const Split w0 = SplitPixels(px0, c), w1 = SplitPixels(px1, c);
         __m256i a0, a1;
-        const __m256i q0 = Quotient(w0, c, a0);
-        const __m256i q1 = Quotient(w1, c, a1);
-        __m256i out0, out1;
+        const __m256i q0 = Quotient(SplitPixels(px0, c), c, a0);
+        const __m256i q1 = Quotient(SplitPixels(px1, c), c, a1);
         const __m256i any = _mm256_or_si256(a0, a1);
         if (!_mm256_testz_si256(any, any)) {
-            out0 = TintExact(px0, w0, c);
-            out1 = TintExact(px1, w1, c);
-        } else {
-            // Packs and unpacks stay within 128-bit lanes, which brings
-            // the quotients back in pixel order.
-            const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(q0, q1), _mm256_setzero_si256());
-            const __m256i pairs = _mm256_unpacklo_epi8(bytes, bytes);
-            out0 = Channels(_mm256_unpacklo_epi16(pairs, pairs), px0, c);
-            out1 = Channels(_mm256_unpackhi_epi16(pairs, pairs), px1, c);
+            i = ExactRun<Stream>(source, destination, i, count, c);
+            continue;
         }
-        Store<Stream>(destination + i, out0);
-        Store<Stream>(destination + i + 8, out1);
+        // Packs and unpacks stay within 128-bit lanes, which brings the
+        // quotients back in pixel order.
+        const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(q0, q1), _mm256_setzero_si256());
+        const __m256i pairs = _mm256_unpacklo_epi8(bytes, bytes);
+        Store<Stream>(destination + i, Channels(_mm256_unpacklo_epi16(pairs, pairs), px0, c));
+        Store<Stream>(destination + i + 8, Channels(_mm256_unpackhi_epi16(pairs, pairs), px1, c));
+        i += 16;
     }
     return i;
 }

@@ -33,7 +33,9 @@ TintRowKernel KernelOf(TintKernelKind kind) {
 
 }  // namespace
 
-bool CpuHasSse2() {
+namespace {
+
+bool DetectSse2() {
 #if defined(QV_X86)
     unsigned a, b, c, d;
     return __get_cpuid(1, &a, &b, &c, &d) && (d & bit_SSE2);
@@ -42,7 +44,7 @@ bool CpuHasSse2() {
 #endif
 }
 
-bool CpuHasAvx2() {
+bool DetectAvx2() {
 #if defined(QV_X86)
     unsigned a, b, c, d;
     if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
@@ -55,6 +57,19 @@ bool CpuHasAvx2() {
 #else
     return false;
 #endif
+}
+
+}  // namespace
+
+// CPUID traps to the hypervisor in a virtual machine: ask once.
+bool CpuHasSse2() {
+    static const bool has = DetectSse2();
+    return has;
+}
+
+bool CpuHasAvx2() {
+    static const bool has = DetectAvx2();
+    return has;
 }
 
 bool UseTintKernel(TintKernelKind kind) {

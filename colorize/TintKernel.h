@@ -31,7 +31,8 @@ struct TintKernelParams {
     // only the double formula is used.
     bool shortcut;
     // Write the destination past the caches: for a separate destination
-    // far larger than they are.
+    // far larger than they are. Only the AVX2 kernel streams; with 16-byte
+    // stores it cost more than it saved.
     bool stream;
 };
 

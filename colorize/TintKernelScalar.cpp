@@ -1,18 +1,20 @@
 #include "colorize/TintKernel.h"
 
-#include <cmath>
-
 #include "colorize/Tint.h"
 
 namespace {
 
 // 1000 times an offset, when the double is that within far less than the
-// 0.001 that separates the candidates; else false.
+// 0.001 that separates the candidates; else false. 32-bit conversions only:
+// on 32 bits a 64-bit one would take the x87 unit.
 bool Thousandths(double offset, int64_t& n) {
     const double scaled = offset * 1000.0;
-    if (!(std::fabs(scaled) < 1e9)) return false;
-    n = std::llround(scaled);
-    return std::fabs(scaled - double(n)) < 1e-6;
+    if (!(scaled > -1e9 && scaled < 1e9)) return false;
+    const int rounded = static_cast<int>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    const double error = scaled - rounded;
+    if (!(error > -1e-6 && error < 1e-6)) return false;
+    n = rounded;
+    return true;
 }
 
 int64_t FloorMod1000(int64_t n) { return ((n % 1000) + 1000) % 1000; }

@@ -15,6 +15,7 @@
 #include "tests/win/GuardedMemory.h"
 #include "tests/win/HostAnswer.h"
 #include "tests/win/PluginLibrary.h"
+#include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -323,6 +324,43 @@ TEST_F(HostileHostTest, HostThatWritesNothingGivesTheImagesOwnGrey) {
                 for (int x = (y == 0); x < kStride; ++x)
                     wrong += image.At(x, y) != ReferenceTint(Canary(x, y), {0, 0, 0});
             EXPECT_EQ(0, wrong) << "pixels differ from their luma grey";
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Set-up over images of odd shapes, each exactly as large as its pixels and
+// against no-access pages, with the preview dragged about: the dialog reads
+// no pixel outside the image. Without pixels (0 x 0, or a size that is no
+// image) it must show an empty preview and read nothing at all.
+TEST_F(HostileHostTest, SetupOverOddImages) {
+    const struct {
+        int width;
+        int height;
+    } shapes[] = {{1, 1}, {3, 1}, {1, 3}, {2000, 1}, {1, 2000}, {7, 5}, {640, 480}, {0, 0}, {0, 10}, {10, 0},
+                  {-1, 5}, {5, -1}, {INT_MIN, INT_MIN}};
+    for (const auto& s : shapes) {
+        SCOPED_TRACE(std::to_string(s.width) + " x " + std::to_string(s.height));
+        const size_t count = s.width > 0 && s.height > 0 ? static_cast<size_t>(s.width) * s.height : 0;
+        GuardedBytes image(count * 4, 0x80);
+        for (bool ok : {true, false}) {
+            SetupScript script;
+            script.x = 200;
+            script.y = 100;
+            script.clickPerMille = {500, 500};
+            script.togglePreview = !ok;
+            script.dragPreview = true;
+            script.ok = ok;
+            const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), s.width, s.height, script);
+            EXPECT_FALSE(outcome.watchdog);
+            if (outcome.dialogSeen) {
+                EXPECT_EQ(ok ? 1 : 0, outcome.result);
+            } else {
+                EXPECT_EQ(1, outcome.result) << "no dialog, yet set-up did not return 1";
+            }
         }
     }
 }

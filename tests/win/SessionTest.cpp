@@ -61,6 +61,7 @@ SetupScript ScriptFor(int n) {
     script.y = (n * 91) % 256;
     if (n % 2) script.clickPerMille = {(n * 131) % 1000, (n * 257) % 1000};
     script.togglePreview = n % 5 == 0;
+    script.dragPreview = n % 7 == 0;
     script.ok = n % 3 != 0;
     return script;
 }

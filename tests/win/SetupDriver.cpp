@@ -54,6 +54,22 @@ void Act(Run& run, HWND dialog) {
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1006)));
     }
+    if (s.dragPreview) {
+        HWND preview = GetDlgItem(dialog, 1005);
+        RECT client = {0, 0, 0, 0};
+        GetClientRect(preview, &client);
+        const int cx = client.right / 2, cy = client.bottom / 2;
+        SendMessageA(preview, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(cx, cy));
+        const POINT moves[] = {{cx + 3000, cy + 3000}, {cx - 3000, cy - 3000}, {cx + 3000, cy - 3000},
+                               {cx - 3000, cy + 3000}, {cx + 1, cy + 1}};
+        for (const POINT& p : moves) {
+            SendMessageA(preview, WM_MOUSEMOVE, MK_LBUTTON,
+                         MAKELPARAM(static_cast<WORD>(static_cast<short>(p.x)), static_cast<WORD>(static_cast<short>(p.y))));
+            UpdateWindow(preview);
+        }
+        SendMessageA(preview, WM_LBUTTONUP, 0, MAKELPARAM(cx, cy));
+        UpdateWindow(preview);
+    }
     BOOL ok = FALSE;
     o.shownX = static_cast<int>(GetDlgItemInt(dialog, 1021, &ok, TRUE));
     if (!ok) o.shownX = -1;

@@ -22,6 +22,8 @@ struct SetupScript {
     // and height; x < 0: none.
     POINT clickPerMille = {-1, -1};
     bool togglePreview = false;
+    // Then the preview dragged far past each corner of the image.
+    bool dragPreview = false;
     bool ok = true;  // OK or Cancel
 };
 

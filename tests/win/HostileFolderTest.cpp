@@ -14,6 +14,7 @@
 #include "tests/common/TestImage.h"
 #include "tests/win/GuardedMemory.h"
 #include "tests/win/PluginLibrary.h"
+#include "tests/win/HostControls.h"
 #include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 

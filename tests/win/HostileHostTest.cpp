@@ -366,3 +366,46 @@ TEST_F(HostileHostTest, SetupOverOddImages) {
 }
 
 }  // namespace
+
+namespace {
+
+// A bottom-up buffer: the host hands the last row's address and a negative
+// stride, so row y lies at element x + y * stride below it. Everything the
+// plug-in is told still lies inside the buffer.
+TEST_F(HostileHostTest, NegativeStride) {
+    for (int filter : {0, 1}) {
+        GuardedPixels image(kStride, kRows);
+        FillCanary(image);
+        uint32_t* lastRow = image.Data() + static_cast<size_t>(kRows - 1) * kStride;
+        // Rows 0..9 of the host's view are the buffer's last ten rows.
+        Region rect = {4, 0, 60, 10};
+        TheHostAnswer().writes = false;
+        plugin.Execute(filter, lastRow, lastRow, &rect, -kStride, nullptr, nullptr);
+        const ReferenceGuide guide = filter == 0 ? ReferenceGuide{255, 0, 0} : ReferenceGuide{0, 0, 0};
+        int wrong = 0;
+        for (int y = 0; y < kRows; ++y)
+            for (int x = 0; x < kStride; ++x) {
+                const bool inside = x >= 4 && x < 60 && y >= kRows - 10;
+                wrong += image.At(x, y) != (inside ? ReferenceTint(Canary(x, y), guide) : Canary(x, y));
+            }
+        EXPECT_EQ(0, wrong) << "filter " << filter;
+    }
+}
+
+// A parent window that no longer exists: the dialog cannot be made, and
+// set-up says no without a fault or a message.
+TEST_F(HostileHostTest, SetupWithADestroyedParent) {
+    GuardedPixels image(kStride, kRows);
+    HWND parent = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 80, 60, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(parent);
+    SetupScript cancel;
+    cancel.ok = false;
+    const SetupOutcome probe = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, cancel);
+    DestroyWindow(parent);
+    if (!probe.dialogSeen) GTEST_SKIP() << "filter 0 of this build opens no dialog";
+    const SetupOutcome outcome = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, SetupScript());
+    EXPECT_EQ(0, outcome.result);
+    EXPECT_FALSE(outcome.dialogSeen) << "a window was shown";
+}
+
+}  // namespace

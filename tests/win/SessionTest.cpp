@@ -26,6 +26,7 @@
 #include "tests/win/HostAnswer.h"
 #include "tests/win/PluginLibrary.h"
 #include "tests/win/SessionGauge.h"
+#include "tests/win/HostControls.h"
 #include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 

@@ -1,7 +1,5 @@
 #include "tests/win/SetupDriver.h"
 
-#include <commctrl.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -105,11 +103,6 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 }  // namespace
-
-bool RegisterHostControls() {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
-    return InitCommonControlsEx(&controls) != FALSE;
-}
 
 SetupOutcome RunSetupScripted(const PluginLibrary& plugin, HWND parent, void* pixels, int width, int height,
                               const SetupScript& script) {

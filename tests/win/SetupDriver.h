@@ -38,9 +38,6 @@ struct SetupOutcome {
     bool previewChecked = false;
 };
 
-// Registers the common controls the dialog needs, as the host process must.
-bool RegisterHostControls();
-
 // The same script around any modal call of this thread.
 SetupOutcome RunScripted(const std::function<int()>& modal, const SetupScript& script);
 

@@ -31,6 +31,7 @@ public:
 
     int X() const { return x; }
     int Y() const { return y; }
+    const ColorField& Field() const { return colorField; }
 
 private:
     // Returns whether the slider notification was one that moves the value.

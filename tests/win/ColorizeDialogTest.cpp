@@ -135,13 +135,12 @@ void Pump(DWORD ms) {
 void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
 
 void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    // The modal loop shows the dialog only once its queue runs empty; until
+    // then keep ticking (the watchdog ends a dialog that never shows).
+    HWND dialog = FindDialog();
+    if (!dialog) return;
     KillTimer(nullptr, id);
     gScriptRan = true;
-    HWND dialog = FindDialog();
-    if (!dialog) {
-        ADD_FAILURE() << "no dialog window";
-        return;
-    }
     Pump(150);
     gScript(dialog);
     if (gEndWith && IsWindow(dialog)) Click(GetDlgItem(dialog, gEndWith));
@@ -537,6 +536,16 @@ TEST(ColorizeDialog, ColourFieldPicksAndDrags) {
         FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 81, 40);
         EXPECT_EQ(0, dialog.renders);
         ExpectPosition(d, dialog, 127, 129, "unchecked pick");
+
+        // Degenerate sizes: no division by zero, and an empty field picks nothing.
+        SizeField(field, 0, 0);
+        FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 0, 0);
+        ExpectPosition(d, dialog, 127, 129, "empty field");
+        SizeField(field, 5, 1);
+        FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 0, 0);
+        ExpectPosition(d, dialog, 0, 255, "one row");
+        FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 4, 0);
+        ExpectPosition(d, dialog, 204, 255, "one row, right end");
     });
 }
 

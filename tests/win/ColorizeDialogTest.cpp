@@ -238,6 +238,7 @@ public:
         ++renders;
         return ColorizeDialog::RenderPreview(control, destination, source, size);
     }
+    const PreviewControl& Preview() const { return preview; }
     int renders = 0;
 };
 
@@ -327,6 +328,18 @@ TEST(ColorizeDialog, OpensWithoutSettingsAtTheDefaultPosition) {
     });
     EXPECT_EQ(IDCANCEL, result);
     EXPECT_FALSE(IniExists());
+}
+
+TEST(ColorizeDialog, TemplateFollowsTheUserLanguage) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    const bool japanese = PRIMARYLANGID(GetUserDefaultLangID()) == LANG_JAPANESE;
+    RunProbe(dialog, image, [&](HWND d) {
+        wchar_t caption[32] = L"";
+        GetWindowTextW(d, caption, 32);
+        EXPECT_EQ(std::wstring(japanese ? L"\u5358\u8272\u52B9\u679C" : L"Colorize"), caption);
+    });
 }
 
 TEST(ColorizeDialog, StoredPositionOutOfRangeOpensAtTheStartValues) {
@@ -587,6 +600,31 @@ TEST(ColorizeDialog, ColourFieldShowsTheSpectrumAndMovesItsMarker) {
     });
 }
 
+// Compares the image part the preview shows against the tint (or the plain
+// pixels) composited over the checkerboard. Returns the number of mismatches.
+int ComparePreview(HWND previewWindow, const Image& image, int scrollX, int scrollY, bool tinted, int x, int y,
+                   const char* step) {
+    int w, h;
+    const std::vector<uint32_t> screen = Capture(previewWindow, w, h);
+    const bool fitsX = w >= image.width, fitsY = h >= image.height;
+    const int dx = fitsX ? (w - image.width) / 2 : 0, dy = fitsY ? (h - image.height) / 2 : 0;
+    const int sx = fitsX ? 0 : scrollX, sy = fitsY ? 0 : scrollY;
+    const int cols = fitsX ? image.width : w, rows = fitsY ? image.height : h;
+    int wrong = 0;
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            const uint32_t expected =
+                PreviewWord(image.pixels[(sx + j) + (sy + i) * image.width], dx + j, dy + i, tinted, x, y);
+            const uint32_t actual = screen[(dx + j) + (dy + i) * w];
+            if (actual != expected && wrong++ < 5) {
+                ADD_FAILURE() << step << ": pixel " << j << "," << i << " expected " << std::hex << expected
+                              << " got " << actual;
+            }
+        }
+    }
+    return wrong;
+}
+
 TEST(ColorizeDialog, PreviewShowsTheTintAndFollowsTheCheckBox) {
     RemoveIni();
     Image image = TestImage(40, 30);
@@ -594,22 +632,7 @@ TEST(ColorizeDialog, PreviewShowsTheTintAndFollowsTheCheckBox) {
     RunProbe(dialog, image, [&](HWND d) {
         HWND previewWindow = GetDlgItem(d, IDC_PREVIEW);
         auto compare = [&](bool tinted, int x, int y, const char* step) {
-            int w, h;
-            const std::vector<uint32_t> screen = Capture(previewWindow, w, h);
-            const int dx = (w - image.width) / 2, dy = (h - image.height) / 2;
-            int wrong = 0;
-            for (int i = 0; i < image.height; ++i) {
-                for (int j = 0; j < image.width; ++j) {
-                    const uint32_t expected =
-                        PreviewWord(image.pixels[j + i * image.width], dx + j, dy + i, tinted, x, y);
-                    const uint32_t actual = screen[(dx + j) + (dy + i) * w];
-                    if (actual != expected && wrong++ < 5) {
-                        ADD_FAILURE() << step << ": pixel " << j << "," << i << " expected " << std::hex << expected
-                                      << " got " << actual;
-                    }
-                }
-            }
-            EXPECT_EQ(0, wrong) << step;
+            EXPECT_EQ(0, ComparePreview(previewWindow, image, 0, 0, tinted, x, y, step)) << step;
         };
         compare(true, 0, 255, "opened");
         SetText(d, IDC_X_EDIT, "64");
@@ -628,6 +651,42 @@ TEST(ColorizeDialog, PreviewShowsTheTintAndFollowsTheCheckBox) {
         Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
         compare(true, 200, 128, "checked again");
     });
+}
+
+TEST(ColorizeDialog, PannedPreviewTintsTheVisiblePart) {
+    WriteIni("[HueTint]\r\nx=170\r\ny=200\r\n");
+    Image image = TestImage(400, 300);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        HWND previewWindow = GetDlgItem(d, IDC_PREVIEW);
+        EXPECT_EQ(0, ComparePreview(previewWindow, image, 0, 0, true, 170, 200, "unpanned"));
+        // Drag the image 30 left and 20 up.
+        SendMessageA(previewWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 50));
+        SendMessageA(previewWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, 30));
+        SendMessageA(previewWindow, WM_LBUTTONUP, 0, MAKELPARAM(30, 30));
+        EXPECT_EQ(30, dialog.Preview().ScrollX());
+        EXPECT_EQ(20, dialog.Preview().ScrollY());
+        EXPECT_EQ(0, ComparePreview(previewWindow, image, 30, 20, true, 170, 200, "panned"));
+        SetDlgItemTextA(d, IDC_Y_EDIT, "90");
+        EXPECT_EQ(0, ComparePreview(previewWindow, image, 30, 20, true, 170, 90, "panned, Y 90"));
+    });
+}
+
+TEST(ColorizeDialog, WriteItemIntToIniWritesOnlyIntegerTexts) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        SetDlgItemTextA(d, IDC_X_EDIT, "77");
+        EXPECT_EQ(1, WriteItemIntToIni(d, "Probe", "x", IDC_X_EDIT, gIni.c_str()));
+        EXPECT_EQ(0, WriteItemIntToIni(d, "Probe", "label", IDC_GUIDE_LABEL, gIni.c_str()));
+        EXPECT_EQ(1, WriteItemIntToIni(d, "Probe", "nowhere", IDC_X_EDIT, nullptr));
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, gIni.c_str());
+    });
+    EXPECT_EQ(77, IniInt("Probe", "x"));
+    EXPECT_EQ("<missing>", IniString("Probe", "label"));
+    EXPECT_EQ("<missing>", IniString("Probe", "nowhere"));
+    RemoveIni();
 }
 
 // --- through the plug-in's exports, as the host runs it -------------------------

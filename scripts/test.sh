@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Every test: installs what is missing, builds all three builds, and runs one
-# ctest over them (native unit tests, the 64-bit build under wine64 with
-# dialogs on Xvfb, and static checks of the 32-bit artefact).
+# Every test: installs what is missing, builds everything, and runs one ctest
+# over it: native unit tests, the same under ASan/UBSan with short fuzzing,
+# the 64-bit build under wine64 with dialogs on Xvfb, and static checks of the
+# 32-bit artefact.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
-bash scripts/build.sh native win32 win64
+bash scripts/build.sh native sanitize win32 win64
 source scripts/wine-env.sh
 wine_env_start
 trap wine_env_stop EXIT

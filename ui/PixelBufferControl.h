@@ -29,6 +29,8 @@ public:
     HWND Window() const { return window; }
     int Width() const { return width; }
     int Height() const { return height; }
+    // width x height words 0x00RRGGBB, row-major; null until attached.
+    const uint32_t* Pixels() const { return pixels; }
 
     // While set, Paint draws nothing (an error text excepted).
     bool paintSuspended = false;

@@ -1,0 +1,177 @@
+#include "host/Commands.h"
+
+#include <windows.h>
+
+#include "host/ClientInfo.h"
+#include "host/CommandLine.h"
+#include "host/Console.h"
+#include "host/HostError.h"
+#include "host/PluginLibrary.h"
+#include "host/ProgressBar.h"
+#include "host/SetupSession.h"
+#include "host/TestChart.h"
+#include "host/WicImage.h"
+
+namespace {
+
+const char kListUsage[] = "ppihost list PLUGIN";
+const char kRunUsage[] = "ppihost run PLUGIN INDEX IN OUT [--rect L,T,R,B] [--draw-color RRGGBB]";
+const char kSetupUsage[] =
+    "ppihost setup PLUGIN INDEX IN [--screenshot PNG] [--press ok|cancel] [--run OUT] [--draw-color RRGGBB]";
+const char kChartUsage[] = "ppihost chart OUT";
+
+ParsedArgs Split(const std::vector<std::string>& args, const std::vector<std::string>& known, size_t count,
+                 const char* usage) {
+    ParsedArgs parsed = SplitArgs(args, known);
+    if (parsed.error.empty() && parsed.positional.size() != count)
+        parsed.error = parsed.positional.size() < count ? "missing arguments" : "too many arguments";
+    if (!parsed.error.empty()) throw HostError(parsed.error + "; usage: " + usage, kExitUsage);
+    return parsed;
+}
+
+int IndexArgument(const std::string& text) {
+    int index;
+    if (!ParseInteger(text, index)) throw HostError("bad filter index '" + text + "': not a number", kExitUsage);
+    return index;
+}
+
+void ApplyDrawColor(const ParsedArgs& parsed) {
+    const std::string* text = parsed.Option("--draw-color");
+    if (!text) return;
+    uint8_t red, green, blue;
+    if (!ParseColor(*text, red, green, blue))
+        throw HostError("bad drawing colour '" + *text + "': expected RRGGBB in hexadecimal", kExitUsage);
+    SetDrawColor(red, green, blue);
+}
+
+std::string RectText(const FilterRect& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
+// Runs the filter over rect of source and writes the result to out (UTF-8).
+void RunFilter(const PluginLibrary& plugin, int index, Image& source, FilterRect rect, const std::string& out) {
+    // A copy of the source, so that pixels outside the rectangle keep theirs.
+    Image destination = source;
+    {
+        ProgressBar bar(plugin.Name(index));
+        plugin.Execute(index, source.pixels.data(), destination.pixels.data(), &rect, source.width,
+                       ProgressBar::Callback, &bar);
+    }
+    SaveImageFile(WideFromUtf8(out), destination);
+    WriteStdout("wrote " + out + " (" + std::to_string(source.width) + "x" + std::to_string(source.height) +
+                ", filter " + std::to_string(index) + ", rectangle " + RectText(rect) + ")\n");
+}
+
+}  // namespace
+
+std::string UsageText() {
+    return std::string("usage:\n  ") + kListUsage + "\n  " + kRunUsage + "\n  " + kSetupUsage + "\n  " +
+           kChartUsage +
+           "\n"
+           "INDEX counts from 0; --rect is left,top,right,bottom with right and bottom exclusive;\n"
+           "--draw-color is the colour the host reports as its drawing colour (default 000000);\n"
+           "setup --run runs the filter over IN into OUT when the set-up returned 1.\n";
+}
+
+int ListCommand(const std::vector<std::string>& args) {
+    const ParsedArgs parsed = Split(args, {}, 1, kListUsage);
+    PluginLibrary plugin(WideFromUtf8(parsed.positional[0]));
+    std::string text = plugin.Info() + "\n";
+    const int count = plugin.Count();
+    for (int i = 0; i < count; ++i)
+        text += std::to_string(i) + "\t" + plugin.Category(i) + "\t" + plugin.Name(i) + "\n";
+    WriteStdout(text);
+    return 0;
+}
+
+int RunCommand(const std::vector<std::string>& args) {
+    const ParsedArgs parsed = Split(args, {"--rect", "--draw-color"}, 4, kRunUsage);
+    const std::wstring pluginPath = WideFromUtf8(parsed.positional[0]);
+    const int index = IndexArgument(parsed.positional[1]);
+    const std::wstring inPath = WideFromUtf8(parsed.positional[2]);
+    const std::wstring outPath = WideFromUtf8(parsed.positional[3]);
+    FilterRect rect = {0, 0, 0, 0};
+    const std::string* rectText = parsed.Option("--rect");
+    if (rectText && !ParseRect(*rectText, rect))
+        throw HostError("bad rectangle '" + *rectText + "': expected L,T,R,B", kExitUsage);
+    ApplyDrawColor(parsed);
+
+    PluginLibrary plugin(pluginPath);
+    plugin.CheckIndex(index);
+    // Checked before the run, so no work is thrown away.
+    CheckOutputPath(outPath);
+    ComScope com;
+    Image source = LoadImageFile(inPath);
+    if (rectText) {
+        const std::string problem = CheckRect(rect, source.width, source.height);
+        if (!problem.empty()) throw HostError("bad rectangle " + RectText(rect) + ": " + problem, kExitUsage);
+    } else {
+        rect = {0, 0, source.width, source.height};
+    }
+
+    RunFilter(plugin, index, source, rect, parsed.positional[3]);
+    return 0;
+}
+
+int SetupCommand(const std::vector<std::string>& args) {
+    const ParsedArgs parsed = Split(args, {"--screenshot", "--press", "--run", "--draw-color"}, 3, kSetupUsage);
+    SetupRequest request;
+    request.index = IndexArgument(parsed.positional[1]);
+    if (const std::string* shot = parsed.Option("--screenshot")) {
+        request.screenshot = WideFromUtf8(*shot);
+        CheckOutputPath(request.screenshot);
+    }
+    if (const std::string* press = parsed.Option("--press")) {
+        if (*press == "ok")
+            request.press = IDOK;
+        else if (*press == "cancel")
+            request.press = IDCANCEL;
+        else
+            throw HostError("bad button '" + *press + "': expected ok or cancel", kExitUsage);
+    }
+    const std::string* runOut = parsed.Option("--run");
+    if (runOut) CheckOutputPath(WideFromUtf8(*runOut));
+    ApplyDrawColor(parsed);
+
+    PluginLibrary plugin(WideFromUtf8(parsed.positional[0]));
+    plugin.CheckIndex(request.index);
+    ComScope com;
+    Image image = LoadImageFile(WideFromUtf8(parsed.positional[2]));
+    // The set-up only borrows the image; the run starts from the file's pixels.
+    Image setupImage = image;
+    const SetupOutcome outcome = RunSetup(plugin, setupImage, request);
+
+    std::string text = outcome.dialogShown ? "dialog: shown, " + std::to_string(outcome.dialogWidth) + "x" +
+                                                 std::to_string(outcome.dialogHeight) + "\n"
+                                           : std::string("dialog: none\n");
+    if (outcome.screenshotWritten) text += "screenshot: " + *parsed.Option("--screenshot") + "\n";
+    text += "PBF_Setup(" + std::to_string(request.index) + ") returned " + std::to_string(outcome.result) +
+            (outcome.result == 1 ? ": the host should now run the filter\n"
+                                 : ": the host should not run the filter\n");
+    WriteStdout(text);
+
+    // As a host does: the filter runs only after its set-up said so.
+    if (runOut && outcome.result == 1)
+        RunFilter(plugin, request.index, image, {0, 0, image.width, image.height}, *runOut);
+    if (!request.screenshot.empty() && !outcome.screenshotWritten) {
+        const std::string why = outcome.dialogShown ? outcome.screenshotError : "the plug-in showed no dialog";
+        throw HostError("no screenshot written: " + why);
+    }
+    return 0;
+}
+
+int ChartCommand(const std::vector<std::string>& args) {
+    const ParsedArgs parsed = Split(args, {}, 1, kChartUsage);
+    const std::wstring outPath = WideFromUtf8(parsed.positional[0]);
+    CheckOutputPath(outPath);
+    Image chart;
+    chart.width = kChartWidth;
+    chart.height = kChartHeight;
+    chart.pixels = DrawTestChart();
+    ComScope com;
+    SaveImageFile(outPath, chart);
+    WriteStdout("wrote " + parsed.positional[0] + " (" + std::to_string(kChartWidth) + "x" +
+                std::to_string(kChartHeight) + " test chart)\n");
+    return 0;
+}

@@ -1,0 +1,137 @@
+#include "host/PluginLibrary.h"
+
+#include "host/Console.h"
+#include "host/HostError.h"
+
+namespace {
+
+// The texts are copied with strncpy semantics: a text that fills the buffer
+// comes without a terminator, so each buffer keeps one zero of its own.
+const int kTextLength = 256;
+const int kMaxFilters = 10000;
+
+std::string Quoted(const std::wstring& path) { return "'" + Utf8FromWide(path) + "'"; }
+
+// The machine field of a PE file's header, 0 when the file is none.
+WORD PeMachine(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    IMAGE_DOS_HEADER dos = {};
+    DWORD read = 0;
+    WORD machine = 0;
+    if (ReadFile(file, &dos, sizeof dos, &read, nullptr) && read == sizeof dos && dos.e_magic == IMAGE_DOS_SIGNATURE &&
+        SetFilePointer(file, dos.e_lfanew, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+        struct {
+            DWORD signature;
+            IMAGE_FILE_HEADER header;
+        } pe = {};
+        if (ReadFile(file, &pe, sizeof pe, &read, nullptr) && read == sizeof pe && pe.signature == IMAGE_NT_SIGNATURE)
+            machine = pe.header.Machine;
+    }
+    CloseHandle(file);
+    return machine;
+}
+
+std::string LoadFailure(const std::wstring& path, DWORD error) {
+    if (error != ERROR_BAD_EXE_FORMAT) return SystemMessage(error);
+    const WORD machine = PeMachine(path);
+    if (machine == 0) return "not a Windows DLL";
+    const WORD own = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    if (machine == IMAGE_FILE_MACHINE_I386 && own != machine)
+        return "a 32-bit DLL, which only the 32-bit ppihost can load";
+    if (machine == IMAGE_FILE_MACHINE_AMD64 && own != machine)
+        return "a 64-bit DLL, which only the 64-bit ppihost can load";
+    return "a DLL this system cannot load";
+}
+
+}  // namespace
+
+PluginLibrary::PluginLibrary(const std::wstring& file) {
+    wchar_t full[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameW(file.c_str(), MAX_PATH * 4, full, nullptr);
+    path = n && n < MAX_PATH * 4 ? std::wstring(full) : file;
+
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw HostError("plug-in not found: " + Quoted(file));
+
+    // A full path, so no other module of that name is picked up from the
+    // search path; its own folder is searched for what it needs.
+    module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!module) {
+        const DWORD error = GetLastError();
+        throw HostError("cannot load plug-in " + Quoted(file) + ": " + LoadFailure(path, error));
+    }
+    try {
+        Resolve(getPluginInfo, "PB_GetPluginInfo");
+        Resolve(filterCount, "PBF_FilterCount");
+        Resolve(getName, "PBF_GetName");
+        Resolve(execute, "PBF_Execute");
+        Resolve(setup, "PBF_Setup");
+    } catch (...) {
+        FreeLibrary(module);
+        throw;
+    }
+}
+
+PluginLibrary::~PluginLibrary() { FreeLibrary(module); }
+
+template <class T>
+void PluginLibrary::Resolve(T& proc, const char* name) {
+    proc = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    if (!proc) throw HostError(Quoted(path) + " is not a filter plug-in: it does not export " + name);
+}
+
+std::string PluginLibrary::Info() const {
+    char text[kTextLength + 1] = {};
+    getPluginInfo(text, kTextLength);
+    return Utf8FromCp932(text);
+}
+
+int PluginLibrary::Count() const {
+    const int count = filterCount();
+    // A broken count would have list print forever.
+    if (count < 0 || count > kMaxFilters)
+        throw HostError(Quoted(path) + " reports " + std::to_string(count) + " filters, which cannot be right");
+    return count;
+}
+
+void PluginLibrary::Names(int index, std::string* category, std::string* name) const {
+    char categoryText[kTextLength + 1] = {};
+    char nameText[kTextLength + 1] = {};
+    getName(index, categoryText, kTextLength, nameText, kTextLength);
+    if (category) *category = Utf8FromCp932(categoryText);
+    if (name) *name = Utf8FromCp932(nameText);
+}
+
+std::string PluginLibrary::Category(int index) const {
+    std::string text;
+    Names(index, &text, nullptr);
+    return text;
+}
+
+std::string PluginLibrary::Name(int index) const {
+    std::string text;
+    Names(index, nullptr, &text);
+    return text;
+}
+
+void PluginLibrary::CheckIndex(int index) const {
+    const int count = Count();
+    if (index < 0 || index >= count)
+        throw HostError("bad filter index " + std::to_string(index) + ": the plug-in has " +
+                        (count == 1 ? std::string("1 filter (index 0)")
+                         : count > 1 ? std::to_string(count) + " filters (0 to " + std::to_string(count - 1) + ")"
+                                     : std::string("no filters")),
+                        kExitUsage);
+}
+
+int PluginLibrary::Execute(int index, uint32_t* source, uint32_t* destination, FilterRect* rect, int stride,
+                           ProgressCallback callback, void* userData) const {
+    // The four arguments the plug-in passes through unread get zero.
+    return execute(index, 0, source, destination, 0, rect, 0, stride, 0, callback, userData);
+}
+
+int PluginLibrary::Setup(int index, HWND parent, uint32_t* pixels, int width, int height) const {
+    return setup(index, parent, pixels, width, height);
+}

@@ -1,0 +1,162 @@
+#include "host/SetupSession.h"
+
+#include <commctrl.h>
+
+#include "host/Console.h"
+#include "host/HostError.h"
+#include "host/WindowCapture.h"
+
+namespace {
+
+const wchar_t kFrameClass[] = L"PpiHostFrame";
+const UINT_PTR kWatchTimer = 1;
+const UINT kWatchInterval = 100;
+// Ticks between seeing the dialog and acting on it, so that it has painted.
+const int kSettleTicks = 3;
+
+// The parent window that PBF_Setup gets. Its timer, dispatched by the
+// plug-in's modal loop, watches for the dialog.
+class SetupFrame {
+public:
+    explicit SetupFrame(const SetupRequest& request) : request(request) {}
+    ~SetupFrame() {
+        if (hwnd) DestroyWindow(hwnd);
+    }
+    SetupFrame(const SetupFrame&) = delete;
+    SetupFrame& operator=(const SetupFrame&) = delete;
+
+    HWND Create(const std::wstring& title);
+    void StopWatching() { KillTimer(hwnd, kWatchTimer); }
+    SetupOutcome& Outcome() { return outcome; }
+
+private:
+    static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR id);
+    HWND FindDialog() const;
+    void TakeScreenshot(HWND dialog);
+
+    const SetupRequest& request;
+    SetupOutcome outcome;
+    HWND hwnd = nullptr;
+    HWND dialog = nullptr;
+    int visibleTicks = 0;
+    bool done = false;
+};
+
+HWND SetupFrame::Create(const std::wstring& title) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = StaticWndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    wc.lpszClassName = kFrameClass;
+    RegisterClassExW(&wc);  // Fails harmlessly when already registered.
+    hwnd = CreateWindowExW(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640,
+                           480, nullptr, nullptr, instance, this);
+    if (!hwnd) throw HostError("cannot create the parent window: " + SystemMessage(GetLastError()));
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    UpdateWindow(hwnd);
+    // Also without a screenshot or a button to press: the report says
+    // whether a dialog came up.
+    SetTimer(hwnd, kWatchTimer, kWatchInterval, nullptr);
+    return hwnd;
+}
+
+LRESULT CALLBACK SetupFrame::StaticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<SetupFrame*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<SetupFrame*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self ? self->WndProc(message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT SetupFrame::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_TIMER:
+            OnTimer(static_cast<UINT_PTR>(wParam));
+            return 0;
+        case WM_NCDESTROY: {
+            const HWND window = hwnd;
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            hwnd = nullptr;
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+BOOL CALLBACK MatchDialog(HWND candidate, LPARAM lParam) {
+    wchar_t name[16];
+    if (!IsWindowVisible(candidate) || !GetClassNameW(candidate, name, 16) || lstrcmpW(name, L"#32770")) return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = candidate;
+    return FALSE;
+}
+
+HWND SetupFrame::FindDialog() const {
+    // Top-level windows of this thread: the plug-in's modal dialog (or its
+    // message box) is one of them.
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void SetupFrame::OnTimer(UINT_PTR id) {
+    if (id != kWatchTimer || done) return;
+    const HWND found = FindDialog();
+    if (found != dialog) {
+        dialog = found;
+        visibleTicks = 0;
+    }
+    if (!dialog || ++visibleTicks < kSettleTicks) return;
+
+    done = true;
+    StopWatching();
+    RECT r;
+    GetWindowRect(dialog, &r);
+    outcome.dialogShown = true;
+    outcome.dialogWidth = r.right - r.left;
+    outcome.dialogHeight = r.bottom - r.top;
+    if (!request.screenshot.empty()) TakeScreenshot(dialog);
+    if (request.press) {
+        // What the button itself sends when it is clicked.
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(request.press, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, request.press)));
+    }
+}
+
+void SetupFrame::TakeScreenshot(HWND target) {
+    Image shot;
+    if (!CaptureWindow(target, shot)) {
+        outcome.screenshotError = "cannot copy the dialog's pixels";
+        return;
+    }
+    // Runs inside the plug-in's modal loop: nothing may be thrown through it.
+    try {
+        SaveImageFile(request.screenshot, shot);
+        outcome.screenshotWritten = true;
+    } catch (const std::exception& e) {
+        outcome.screenshotError = e.what();
+    }
+}
+
+}  // namespace
+
+void InitDialogControls() {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
+}
+
+SetupOutcome RunSetup(const PluginLibrary& plugin, Image& image, const SetupRequest& request) {
+    InitDialogControls();
+    SetupFrame frame(request);
+    const HWND parent = frame.Create(L"ppihost - " + WideFromUtf8(plugin.Name(request.index)));
+    frame.Outcome().result = plugin.Setup(request.index, parent, image.pixels.data(), image.width, image.height);
+    frame.StopWatching();
+    return frame.Outcome();
+}

@@ -1,0 +1,36 @@
+// PBF_Setup as a host runs it: over a parent window of its own, with an
+// optional screenshot of the plug-in's dialog and a button pressed for the
+// user.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "host/PluginLibrary.h"
+#include "host/WicImage.h"
+
+struct SetupRequest {
+    int index = 0;
+    // Empty: no screenshot.
+    std::wstring screenshot;
+    // IDOK, IDCANCEL, or 0 to leave the dialog to the user.
+    int press = 0;
+};
+
+struct SetupOutcome {
+    int result = 0;
+    // The plug-in showed a dialog of its own.
+    bool dialogShown = false;
+    int dialogWidth = 0;
+    int dialogHeight = 0;
+    bool screenshotWritten = false;
+    // UTF-8; set when a requested screenshot could not be written.
+    std::string screenshotError;
+};
+
+// Registers the common controls the plug-ins' dialogs contain; run before
+// any PBF_Setup.
+void InitDialogControls();
+
+SetupOutcome RunSetup(const PluginLibrary& plugin, Image& image, const SetupRequest& request);

@@ -1,0 +1,209 @@
+#include "host/WicImage.h"
+
+#include <windows.h>
+#include <wincodec.h>
+
+#include "host/CommandLine.h"
+#include "host/Console.h"
+#include "host/HostError.h"
+
+namespace {
+
+// Images beyond this would overflow the 32-bit strides that WIC and the
+// plug-in's interface use.
+const int64_t kMaxPixels = int64_t(1) << 28;
+
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T* operator->() const { return p; }
+    T* Get() const { return p; }
+    T** Out() {
+        Reset();
+        return &p;
+    }
+    void Reset() {
+        if (p) p->Release();
+        p = nullptr;
+    }
+
+private:
+    T* p = nullptr;
+};
+
+std::string Quoted(const std::wstring& path) { return "'" + Utf8FromWide(path) + "'"; }
+
+std::string Reason(HRESULT hr) {
+    switch (hr) {
+        case WINCODEC_ERR_COMPONENTNOTFOUND:
+            return "not an image in a format this system can read";
+        case WINCODEC_ERR_BADHEADER:
+        case WINCODEC_ERR_BADIMAGE:
+        case WINCODEC_ERR_STREAMREAD:
+        case WINCODEC_ERR_UNKNOWNIMAGEFORMAT:
+            return "the image data is damaged";
+        default:
+            break;
+    }
+    if (HRESULT_FACILITY(hr) == FACILITY_WIN32) return SystemMessage(HRESULT_CODE(hr));
+    return SystemMessage(static_cast<DWORD>(hr));
+}
+
+void Check(HRESULT hr, const std::string& what) {
+    if (FAILED(hr)) throw HostError(what + ": " + Reason(hr));
+}
+
+void CreateFactory(ComPtr<IWICImagingFactory>& factory) {
+    Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                           reinterpret_cast<void**>(factory.Out())),
+          "cannot start the Windows Imaging Component");
+}
+
+bool ContainerFor(const std::wstring& path, GUID& container) {
+    const std::string ext = ExtensionOf(Utf8FromWide(path));
+    if (ext == ".png") {
+        container = GUID_ContainerFormatPng;
+        return true;
+    }
+    if (ext == ".bmp" || ext == ".dib") {
+        container = GUID_ContainerFormatBmp;
+        return true;
+    }
+    return false;
+}
+
+bool IsOpaque(const Image& image) {
+    for (uint32_t p : image.pixels)
+        if ((p >> 24) != 0xFF) return false;
+    return true;
+}
+
+void Encode(IWICImagingFactory* factory, const std::wstring& file, const GUID& container, const Image& image,
+            const std::string& what) {
+    ComPtr<IWICStream> stream;
+    Check(factory->CreateStream(stream.Out()), what);
+    Check(stream->InitializeFromFilename(file.c_str(), GENERIC_WRITE), what);
+    ComPtr<IWICBitmapEncoder> encoder;
+    Check(factory->CreateEncoder(container, nullptr, encoder.Out()), what);
+    Check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache), what);
+    ComPtr<IWICBitmapFrameEncode> frame;
+    ComPtr<IPropertyBag2> options;
+    Check(encoder->CreateNewFrame(frame.Out(), options.Out()), what);
+    Check(frame->Initialize(options.Get()), what);
+    Check(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height)), what);
+
+    // Opaque images go out without alpha, which every reader of BMP knows.
+    const UINT stride = static_cast<UINT>(image.width) * 4;
+    ComPtr<IWICBitmap> bitmap;
+    Check(factory->CreateBitmapFromMemory(static_cast<UINT>(image.width), static_cast<UINT>(image.height),
+                                          GUID_WICPixelFormat32bppBGRA, stride,
+                                          stride * static_cast<UINT>(image.height),
+                                          reinterpret_cast<BYTE*>(const_cast<uint32_t*>(image.pixels.data())),
+                                          bitmap.Out()),
+          what);
+    WICPixelFormatGUID format = IsOpaque(image) ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA;
+    Check(frame->SetPixelFormat(&format), what);
+    // The encoder may have picked a format of its own: convert to it.
+    ComPtr<IWICBitmapSource> converted;
+    Check(WICConvertBitmapSource(format, bitmap.Get(), converted.Out()), what);
+    Check(frame->WriteSource(converted.Get(), nullptr), what);
+    Check(frame->Commit(), what);
+    Check(encoder->Commit(), what);
+    Check(stream->Commit(STGC_DEFAULT), what);
+}
+
+}  // namespace
+
+ComScope::ComScope() : initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+
+ComScope::~ComScope() {
+    if (initialised) CoUninitialize();
+}
+
+Image LoadImageFile(const std::wstring& path) {
+    const std::string what = "cannot read image " + Quoted(path);
+    ComPtr<IWICImagingFactory> factory;
+    CreateFactory(factory);
+    ComPtr<IWICBitmapDecoder> decoder;
+    Check(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                             decoder.Out()),
+          what);
+    ComPtr<IWICBitmapFrameDecode> frame;
+    Check(decoder->GetFrame(0, frame.Out()), what);
+    UINT w = 0, h = 0;
+    Check(frame->GetSize(&w, &h), what);
+    if (w == 0 || h == 0 || int64_t(w) * h > kMaxPixels)
+        throw HostError(what + ": " + std::to_string(w) + "x" + std::to_string(h) + " is not a usable size");
+    ComPtr<IWICFormatConverter> converter;
+    Check(factory->CreateFormatConverter(converter.Out()), what);
+    Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                WICBitmapPaletteTypeCustom),
+          what);
+    Image image;
+    image.width = static_cast<int>(w);
+    image.height = static_cast<int>(h);
+    image.pixels.resize(size_t(w) * h);
+    Check(converter->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(image.pixels.data())), what);
+    return image;
+}
+
+namespace {
+
+// The output's full path and its folder, with the trailing separator.
+void SplitOutputPath(const std::wstring& path, const std::string& what, std::wstring& full, std::wstring& folder) {
+    wchar_t buffer[MAX_PATH * 4];
+    wchar_t* namePart = nullptr;
+    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, buffer, &namePart);
+    if (n == 0 || n >= MAX_PATH * 4 || !namePart) throw HostError(what + ": not a usable file name");
+    full = buffer;
+    folder.assign(buffer, namePart);
+}
+
+// A new, empty file in folder; the caller deletes it.
+std::wstring CreateTempFile(const std::wstring& folder, const std::string& what) {
+    wchar_t temp[MAX_PATH * 4];
+    if (!GetTempFileNameW(folder.c_str(), L"ppi", 0, temp))
+        throw HostError(what + ": " + SystemMessage(GetLastError()));
+    return temp;
+}
+
+}  // namespace
+
+void CheckOutputPath(const std::wstring& path) {
+    const std::string what = "cannot write " + Quoted(path);
+    GUID container;
+    if (!ContainerFor(path, container)) throw HostError(what + ": only .png and .bmp can be written", kExitUsage);
+    std::wstring full, folder;
+    SplitOutputPath(path, what, full, folder);
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw HostError(what + ": the folder does not exist");
+    DeleteFileW(CreateTempFile(folder, what).c_str());
+}
+
+void SaveImageFile(const std::wstring& path, const Image& image) {
+    const std::string what = "cannot write " + Quoted(path);
+    GUID container;
+    if (!ContainerFor(path, container)) throw HostError(what + ": only .png and .bmp can be written");
+    std::wstring full, folder;
+    SplitOutputPath(path, what, full, folder);
+    // Beside the output, so the final rename stays on one volume.
+    const std::wstring temp = CreateTempFile(folder, what);
+    try {
+        ComPtr<IWICImagingFactory> factory;
+        CreateFactory(factory);
+        Encode(factory.Get(), temp, container, image, what);
+    } catch (...) {
+        DeleteFileW(temp.c_str());
+        throw;
+    }
+    if (!MoveFileExW(temp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(temp.c_str());
+        throw HostError(what + ": " + SystemMessage(error));
+    }
+}

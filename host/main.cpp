@@ -1,0 +1,77 @@
+// ppihost: loads a filter plug-in and lists, sets up or runs its filters,
+// the way a paint program hosts it.
+#include <windows.h>
+
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "host/Commands.h"
+#include "host/Console.h"
+#include "host/HostError.h"
+#include "host/ProgressBar.h"
+
+namespace {
+
+// A fault inside a plug-in ends the process with one line instead of a crash
+// dialog; outputs are only renamed into place after a finished run, so none
+// is left half-written.
+LONG WINAPI ReportFault(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    char module[MAX_PATH] = "an unknown module";
+    HMODULE owner = nullptr;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<const char*>(record->ExceptionAddress), &owner)) {
+        char path[MAX_PATH];
+        if (GetModuleFileNameA(owner, path, MAX_PATH)) {
+            const char* name = path;
+            for (const char* p = path; *p; ++p)
+                if (*p == '\\' || *p == '/') name = p + 1;
+            lstrcpynA(module, name, MAX_PATH);
+        }
+    }
+    char text[MAX_PATH + 96];
+    std::snprintf(text, sizeof text, "%sppihost: exception 0x%08lX in %s; nothing was written\n",
+                  ProgressBar::LineOpen() ? "\n" : "", static_cast<unsigned long>(record->ExceptionCode), module);
+    WriteStderr(text);
+    ExitProcess(3);
+}
+
+int Dispatch(const std::vector<std::string>& args) {
+    if (args.empty()) throw HostError("no command; run 'ppihost help' for usage", kExitUsage);
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "list") return ListCommand(rest);
+    if (command == "run") return RunCommand(rest);
+    if (command == "setup") return SetupCommand(rest);
+    if (command == "chart") return ChartCommand(rest);
+    if (command == "help" || command == "--help" || command == "-h" || command == "/?") {
+        WriteStdout(UsageText());
+        return 0;
+    }
+    throw HostError("unknown command '" + command + "'; run 'ppihost help' for usage", kExitUsage);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // No system dialog for a plug-in that cannot be loaded.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(ReportFault);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(Utf8FromWide(argv[i]));
+    try {
+        return Dispatch(args);
+    } catch (const HostError& e) {
+        WriteStderr(std::string("ppihost: ") + e.what() + "\n");
+        return e.ExitCode();
+    } catch (const std::bad_alloc&) {
+        WriteStderr("ppihost: not enough memory for the image\n");
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        WriteStderr(std::string("ppihost: ") + e.what() + "\n");
+        return kExitFailure;
+    }
+}

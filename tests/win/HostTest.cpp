@@ -1,0 +1,563 @@
+// ppihost driven as a process, the way a plug-in author or a script uses it:
+// exit codes, one-line errors, no stray output files, and the tinted pixels.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/CommandLine.h"
+#include "host/WicImage.h"
+
+namespace {
+
+std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+std::string BinDir() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+struct Result {
+    DWORD exitCode = 0;
+    std::string out;
+    std::string err;
+};
+
+std::ostream& operator<<(std::ostream& os, const Result& r) {
+    return os << "exit " << r.exitCode << "\n--- stdout:\n" << r.out << "--- stderr:\n" << r.err;
+}
+
+// Pixels as 32-bit words, blue in the low byte.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> px;
+    uint32_t At(int x, int y) const { return px[size_t(y) * width + x]; }
+};
+
+// 24-bit, bottom-up, rows padded to 4 bytes: written by hand so the host's
+// own WIC code is not what checks itself.
+void WriteBmp24(const std::string& path, const Pixels& image) {
+    const int rowBytes = (image.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + rowBytes * image.height;
+    ih.biSize = sizeof ih;
+    ih.biWidth = image.width;
+    ih.biHeight = image.height;
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    ih.biCompression = BI_RGB;
+    std::string bytes(reinterpret_cast<const char*>(&fh), sizeof fh);
+    bytes.append(reinterpret_cast<const char*>(&ih), sizeof ih);
+    for (int y = image.height - 1; y >= 0; --y) {
+        std::string row(static_cast<size_t>(rowBytes), '\0');
+        for (int x = 0; x < image.width; ++x) std::memcpy(&row[size_t(x) * 3], &image.px[size_t(y) * image.width + x], 3);
+        bytes += row;
+    }
+    WriteFileBytes(path, bytes);
+}
+
+// Reads the uncompressed 24- and 32-bit BMPs that the host writes.
+bool ReadBmp(const std::string& path, Pixels& image) {
+    const std::string bytes = ReadFileBytes(path);
+    if (bytes.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return false;
+    BITMAPFILEHEADER fh;
+    BITMAPINFOHEADER ih;
+    std::memcpy(&fh, bytes.data(), sizeof fh);
+    std::memcpy(&ih, bytes.data() + sizeof fh, sizeof ih);
+    if (fh.bfType != 0x4D42 || (ih.biBitCount != 24 && ih.biBitCount != 32)) return false;
+    const bool bottomUp = ih.biHeight > 0;
+    image.width = ih.biWidth;
+    image.height = bottomUp ? ih.biHeight : -ih.biHeight;
+    const int bpp = ih.biBitCount / 8;
+    const size_t rowBytes = (size_t(image.width) * bpp + 3) & ~size_t(3);
+    if (bytes.size() < fh.bfOffBits + rowBytes * image.height) return false;
+    image.px.assign(size_t(image.width) * image.height, 0);
+    for (int y = 0; y < image.height; ++y) {
+        const char* row = bytes.data() + fh.bfOffBits + rowBytes * (bottomUp ? image.height - 1 - y : y);
+        for (int x = 0; x < image.width; ++x) {
+            uint32_t p = 0xFF000000u;
+            std::memcpy(&p, row + size_t(x) * bpp, 3);
+            image.px[size_t(y) * image.width + x] = p;
+        }
+    }
+    return true;
+}
+
+bool ReadPng(const std::string& path, Pixels& image) {
+    try {
+        ComScope com;
+        const Image loaded = LoadImageFile(Widen(path));
+        image.width = loaded.width;
+        image.height = loaded.height;
+        image.px = loaded.pixels;
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The tint, written out again from its formula.
+uint32_t Tinted(uint32_t pixel, int rc, int gc, int bc) {
+    const int b = pixel & 0xFF, g = (pixel >> 8) & 0xFF, r = (pixel >> 16) & 0xFF;
+    const double y = (b * 0.114 + g * 0.587) + r * 0.299;
+    const double yc = (gc * 0.587 + rc * 0.299) + bc * 0.114;
+    const double dR = rc - yc, dB = bc - yc;
+    const double k = (dR * 0.299 + dB * 0.114) * 1.7035775127768313;
+    auto clamp = [](double v) { return static_cast<uint32_t>(std::min(255, std::max(0, static_cast<int>(v)))); };
+    return (pixel & 0xFF000000u) | (clamp(dR + y) << 16) | (clamp(y - k) << 8) | clamp(dB + y);
+}
+
+std::string Hex(uint32_t p) {
+    char s[12];
+    std::snprintf(s, sizeof s, "%08X", p);
+    return s;
+}
+
+// Greys, primaries and a few mixed colours, 7 wide so BMP rows need padding.
+Pixels SampleImage() {
+    static const uint32_t colours[] = {0xFF000000, 0xFF404040, 0xFF808080, 0xFFC8C8C8, 0xFFFFFFFF, 0xFFFF0000,
+                                       0xFF00FF00, 0xFF0000FF, 0xFF12B4F0, 0xFFF07812, 0xFF7F7F80, 0xFF01FE7F};
+    Pixels image;
+    image.width = 7;
+    image.height = 5;
+    for (int i = 0; i < image.width * image.height; ++i) image.px.push_back(colours[i % 12]);
+    return image;
+}
+
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        static int counter = 0;
+        dir = std::string(temp) + "ppihost-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(++counter) + "\\";
+        CreateDirectoryA(dir.c_str(), nullptr);
+        plugin = BinDir() + "qvhuetint.ppi";
+        testPlugin = BinDir() + "host_test_plugin.ppi";
+        source = SampleImage();
+        WriteBmp24(dir + "in.bmp", source);
+    }
+
+    void TearDown() override {
+        for (const std::string& name : Files()) DeleteFileA((dir + name).c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+
+    // Names in the test's folder, sorted.
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((dir + "*").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (std::strcmp(found.cFileName, ".") && std::strcmp(found.cFileName, ".."))
+                names.push_back(found.cFileName);
+        } while (FindNextFileA(h, &found));
+        FindClose(h);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Runs ppihost with args, its output going to files (no pipe to fill up).
+    Result Host(const std::vector<std::string>& args) {
+        std::wstring line = L"\"" + Widen(BinDir()) + L"ppihost.exe\"";
+        for (const std::string& a : args) line += L" \"" + Widen(a) + L"\"";
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        const std::string outName = std::string(temp) + "ppihost-test-out-" + std::to_string(GetCurrentProcessId());
+        const std::string errName = outName + ".err";
+        SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+        HANDLE out = CreateFileA(outName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+        HANDLE err = CreateFileA(errName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = out;
+        si.hStdError = err;
+        PROCESS_INFORMATION pi = {};
+        Result r;
+        std::vector<wchar_t> buffer(line.begin(), line.end());
+        buffer.push_back(0);
+        if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+            if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
+                TerminateProcess(pi.hProcess, 99);
+                WaitForSingleObject(pi.hProcess, 5000);
+            }
+            GetExitCodeProcess(pi.hProcess, &r.exitCode);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        } else {
+            r.exitCode = 98;
+        }
+        CloseHandle(out);
+        CloseHandle(err);
+        r.out = ReadFileBytes(outName);
+        r.err = ReadFileBytes(errName);
+        DeleteFileA(outName.c_str());
+        DeleteFileA(errName.c_str());
+        return r;
+    }
+
+    std::string dir;
+    std::string plugin;
+    std::string testPlugin;
+    Pixels source;
+};
+
+// Exactly one line, "ppihost: ..." naming the problem.
+void ExpectOneLineError(const Result& r, const std::string& mention) {
+    EXPECT_NE(0u, r.exitCode) << r;
+    EXPECT_EQ(0u, r.err.rfind("ppihost: ", 0)) << r;
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r;
+    EXPECT_EQ('\n', r.err.empty() ? 0 : r.err.back()) << r;
+    EXPECT_NE(std::string::npos, r.err.find(mention)) << "expected a mention of '" << mention << "'\n" << r;
+}
+
+TEST_F(HostTest, ListsInformationLineAndFiltersInUtf8) {
+    const Result r = Host({"list", plugin});
+    ASSERT_EQ(0u, r.exitCode) << r;
+    const std::string expected =
+        "qvhuetint.ppi colorize filters, Copyright (C) 2025-2026 QV Labs\n"
+        "0\tColor|\xE3\x82\xAB\xE3\x83\xA9\xE3\x83\xBC\tColorize...|\xE5\x8D\x98\xE8\x89\xB2\xE5\x8A\xB9\xE6\x9E\x9C...\n"
+        "1\tColor|\xE3\x82\xAB\xE3\x83\xA9\xE3\x83\xBC\tColorize by Drawcolor|"
+        "\xE6\x8F\x8F\xE7\x94\xBB\xE8\x89\xB2\xE3\x81\xAB\xE3\x82\x88\xE3\x82\x8B\xE5\x8D\x98\xE8\x89\xB2\xE5\x8A\xB9"
+        "\xE6\x9E\x9C\n";
+    EXPECT_EQ(expected, r.out);
+    EXPECT_EQ("", r.err);
+}
+
+// Every pixel of the result against the formula, for several guide colours
+// and both output formats.
+TEST_F(HostTest, DrawColorRunTintsEveryPixel) {
+    struct Case {
+        const char* drawColor;  // null: the host's default, black
+        const char* out;
+        int r, g, b;
+    };
+    const Case cases[] = {
+        {"0000FF", "blue.bmp", 0, 0, 255},  {"FF0000", "red.png", 255, 0, 0},
+        {"#2060C0", "mid.bmp", 0x20, 0x60, 0xC0}, {"ffffff", "white.png", 255, 255, 255},
+        {nullptr, "black.bmp", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"run", plugin, "1", dir + "in.bmp", dir + c.out};
+        if (c.drawColor) args.insert(args.end(), {"--draw-color", c.drawColor});
+        const Result r = Host(args);
+        ASSERT_EQ(0u, r.exitCode) << c.out << "\n" << r;
+        EXPECT_NE(std::string::npos, r.err.find("100%")) << r;
+        Pixels out;
+        const std::string path = dir + c.out;
+        ASSERT_TRUE(path.back() == 'p' ? ReadBmp(path, out) : ReadPng(path, out)) << path;
+        ASSERT_EQ(source.width, out.width);
+        ASSERT_EQ(source.height, out.height);
+        for (int y = 0; y < out.height; ++y)
+            for (int x = 0; x < out.width; ++x)
+                ASSERT_EQ(Hex(Tinted(source.At(x, y), c.r, c.g, c.b)), Hex(out.At(x, y)))
+                    << c.out << " at " << x << "," << y << " from " << Hex(source.At(x, y));
+    }
+    EXPECT_EQ((std::vector<std::string>{"black.bmp", "blue.bmp", "in.bmp", "mid.bmp", "red.png", "white.png"}),
+              Files());
+}
+
+TEST_F(HostTest, RectangleLimitsTheChange) {
+    const Result r = Host({"run", plugin, "1", dir + "in.bmp", dir + "out.png", "--rect", "2,1,5,4",
+                           "--draw-color", "00FF00"});
+    ASSERT_EQ(0u, r.exitCode) << r;
+    Pixels out;
+    ASSERT_TRUE(ReadPng(dir + "out.png", out));
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const bool inside = x >= 2 && x < 5 && y >= 1 && y < 4;
+            const uint32_t expected = inside ? Tinted(source.At(x, y), 0, 255, 0) : source.At(x, y);
+            ASSERT_EQ(Hex(expected), Hex(out.At(x, y))) << x << "," << y << (inside ? " inside" : " outside");
+        }
+}
+
+// With no settings file beside the plug-in, Colorize runs with its default
+// position, whose guide colour is pure red.
+TEST_F(HostTest, ColorizeWithoutSettingsTintsRed) {
+    const std::string copy = dir + "qvhuetint.ppi";
+    ASSERT_TRUE(CopyFileA(plugin.c_str(), copy.c_str(), FALSE));
+    const Result r = Host({"run", copy, "0", dir + "in.bmp", dir + "out.bmp"});
+    ASSERT_EQ(0u, r.exitCode) << r;
+    Pixels out;
+    ASSERT_TRUE(ReadBmp(dir + "out.bmp", out));
+    for (size_t i = 0; i < out.px.size(); ++i)
+        ASSERT_EQ(Hex(Tinted(source.px[i], 255, 0, 0)), Hex(out.px[i])) << "pixel " << i;
+}
+
+TEST_F(HostTest, ErrorsGiveOneLineAndWriteNothing) {
+    WriteFileBytes(dir + "garbage.png", "this is not an image\n");
+    const std::string system = [] {
+        char path[MAX_PATH];
+        GetSystemDirectoryA(path, MAX_PATH);
+        return std::string(path) + "\\version.dll";
+    }();
+    const std::string in = dir + "in.bmp", out = dir + "out.png";
+    struct Case {
+        std::vector<std::string> args;
+        const char* mention;
+    };
+    const std::vector<Case> cases = {
+        {{"run", dir + "missing.ppi", "0", in, out}, "plug-in not found"},
+        {{"run", system, "0", in, out}, "does not export PB_GetPluginInfo"},
+        {{"run", dir + "garbage.png", "0", in, out}, "not a Windows DLL"},
+        {{"list", dir + "missing.ppi"}, "plug-in not found"},
+        {{"run", plugin, "0", dir + "missing.png", out}, "cannot read image"},
+        {{"run", plugin, "0", dir + "garbage.png", out}, "cannot read image"},
+        {{"run", plugin, "2", in, out}, "bad filter index 2"},
+        {{"run", plugin, "-1", in, out}, "bad filter index -1"},
+        {{"run", plugin, "one", in, out}, "bad filter index 'one'"},
+        {{"run", plugin, "0", in, out, "--rect", "0,0,8,5"}, "not inside the 7x5 image"},
+        {{"run", plugin, "0", in, out, "--rect", "-1,0,3,3"}, "not inside"},
+        {{"run", plugin, "0", in, out, "--rect", "0,0,7,6"}, "not inside"},
+        {{"run", plugin, "0", in, out, "--rect", "4,1,2,3"}, "inverted"},
+        {{"run", plugin, "0", in, out, "--rect", "1,3,4,3"}, "inverted"},
+        {{"run", plugin, "0", in, out, "--rect", "1,2,3"}, "bad rectangle '1,2,3'"},
+        {{"run", plugin, "1", in, out, "--draw-color", "GG0000"}, "bad drawing colour"},
+        {{"run", plugin, "1", in, dir + "out.jpg"}, "only .png and .bmp"},
+        {{"run", plugin, "1", in, dir + "no-such-folder\\out.png"}, "cannot write"},
+        {{"run", plugin, "1", in}, "missing arguments"},
+        {{"run", plugin, "1", in, out, "--colour", "1"}, "unknown option --colour"},
+        {{"setup", plugin, "5", in}, "bad filter index 5"},
+        {{"setup", plugin, "1", in, "--press", "maybe"}, "bad button"},
+        {{"setup", plugin, "1", in, "--run", dir + "out.gif"}, "only .png and .bmp"},
+        {{"frobnicate"}, "unknown command"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Host(c.args);
+        std::string joined;
+        for (const auto& a : c.args) joined += a + " ";
+        SCOPED_TRACE(joined);
+        ExpectOneLineError(r, c.mention);
+        EXPECT_EQ("", r.out);
+        EXPECT_EQ((std::vector<std::string>{"garbage.png", "in.bmp"}), Files());
+    }
+}
+
+TEST_F(HostTest, FailedRunLeavesExistingOutputAlone) {
+    WriteFileBytes(dir + "out.png", "previous");
+    ExpectOneLineError(Host({"run", plugin, "9", dir + "in.bmp", dir + "out.png"}), "bad filter index");
+    ExpectOneLineError(Host({"run", plugin, "0", dir + "in.bmp", dir + "out.png", "--rect", "0,0,99,1"}),
+                       "not inside");
+    EXPECT_EQ("previous", ReadFileBytes(dir + "out.png"));
+    EXPECT_EQ((std::vector<std::string>{"in.bmp", "out.png"}), Files());
+}
+
+// A plug-in that faults is reported in one line and leaves no file.
+TEST_F(HostTest, FaultInPluginIsReported) {
+    const Result r = Host({"run", testPlugin, "1", dir + "in.bmp", dir + "out.png"});
+    ExpectOneLineError(r, "in host_test_plugin.ppi");
+    EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
+}
+
+// The query answers code 1 with blue, green, red and a zero, in exactly four
+// bytes, and leaves the buffer of any other code alone.
+TEST_F(HostTest, QueryClientInfoWritesFourBytes) {
+    Pixels wide;
+    wide.width = 20;
+    wide.height = 1;
+    wide.px.assign(20, 0xFF000000u);
+    WriteBmp24(dir + "wide.bmp", wide);
+    struct Case {
+        const char* drawColor;
+        uint8_t b, g, r;
+    };
+    for (const Case& c : {Case{"123456", 0x56, 0x34, 0x12}, Case{nullptr, 0, 0, 0}, Case{"FF8001", 1, 0x80, 0xFF}}) {
+        std::vector<std::string> args = {"run", testPlugin, "2", dir + "wide.bmp", dir + "query.bmp"};
+        if (c.drawColor) args.insert(args.end(), {"--draw-color", c.drawColor});
+        const Result r = Host(args);
+        ASSERT_EQ(0u, r.exitCode) << r;
+        Pixels out;
+        ASSERT_TRUE(ReadBmp(dir + "query.bmp", out));
+        std::vector<int> bytes;
+        for (int i = 0; i < 18; ++i) bytes.push_back(static_cast<int>(out.px[i] & 0xFF));
+        const std::vector<int> expected = {c.b,  c.g,  c.r,  0,    0xCC, 0xCC, 0xCC, 0xCC, 0xCC,
+                                           0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 1,    0};
+        EXPECT_EQ(expected, bytes) << (c.drawColor ? c.drawColor : "default");
+    }
+}
+
+TEST_F(HostTest, SetupWithoutDialogSaysRunAndRuns) {
+    const Result r = Host({"setup", plugin, "1", dir + "in.bmp", "--run", dir + "out.bmp", "--draw-color", "0000FF"});
+    ASSERT_EQ(0u, r.exitCode) << r;
+    EXPECT_EQ("dialog: none\nPBF_Setup(1) returned 1: the host should now run the filter\nwrote " + dir +
+                  "out.bmp (7x5, filter 1, rectangle 0,0,7,5)\n",
+              r.out);
+    Pixels out;
+    ASSERT_TRUE(ReadBmp(dir + "out.bmp", out));
+    for (size_t i = 0; i < out.px.size(); ++i)
+        ASSERT_EQ(Hex(Tinted(source.px[i], 0, 0, 255)), Hex(out.px[i])) << "pixel " << i;
+}
+
+TEST_F(HostTest, ScreenshotWithoutDialogIsAnError) {
+    const Result r = Host({"setup", plugin, "1", dir + "in.bmp", "--screenshot", dir + "shot.png"});
+    ExpectOneLineError(r, "showed no dialog");
+    EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
+}
+
+// The stand-in dialog holds an up-down and a trackbar: it only comes up when
+// the host has registered their classes (PBF_Setup would return 7).
+TEST_F(HostTest, SetupPressesButtonsAndCapturesTheDialog) {
+    struct Case {
+        const char* press;
+        const char* result;
+        bool runs;
+    };
+    for (const Case& c : {Case{"cancel", "returned 0: the host should not run", false},
+                          Case{"ok", "returned 1: the host should now run", true}}) {
+        const std::string shot = dir + "shot-" + c.press + ".png";
+        const std::string out = dir + "run-" + c.press + ".bmp";
+        const Result r = Host({"setup", testPlugin, "0", dir + "in.bmp", "--screenshot", shot, "--press", c.press,
+                               "--run", out});
+        ASSERT_EQ(0u, r.exitCode) << r;
+        EXPECT_NE(std::string::npos, r.out.find(c.result)) << r;
+        EXPECT_EQ(c.runs, GetFileAttributesA(out.c_str()) != INVALID_FILE_ATTRIBUTES) << r;
+        int w = 0, h = 0;
+        ASSERT_EQ(2, std::sscanf(r.out.c_str(), "dialog: shown, %dx%d", &w, &h)) << r;
+        Pixels image;
+        ASSERT_TRUE(ReadPng(shot, image)) << shot;
+        EXPECT_EQ(w, image.width);
+        EXPECT_EQ(h, image.height);
+        // A captured dialog has a caption, a face and text: many colours.
+        std::vector<uint32_t> colours(image.px);
+        std::sort(colours.begin(), colours.end());
+        const auto distinct = std::unique(colours.begin(), colours.end()) - colours.begin();
+        EXPECT_GE(distinct, 3) << shot;
+    }
+    EXPECT_EQ((std::vector<std::string>{"in.bmp", "run-ok.bmp", "shot-cancel.png", "shot-ok.png"}), Files());
+}
+
+// The chart as a PNG input: known pixels, then every pixel of a run over it.
+TEST_F(HostTest, ChartIsAPngInputForARun) {
+    const Result made = Host({"chart", dir + "chart.png"});
+    ASSERT_EQ(0u, made.exitCode) << made;
+    Pixels chart;
+    ASSERT_TRUE(ReadPng(dir + "chart.png", chart));
+    ASSERT_EQ(512, chart.width);
+    ASSERT_EQ(384, chart.height);
+    struct Probe {
+        int x, y;
+        uint32_t pixel;
+    };
+    const Probe probes[] = {
+        {0, 256, 0xFFFF0000},   // hue bar starts at red
+        {0, 340, 0xFF000000},   // smooth grey ramp, black to white
+        {511, 340, 0xFFFFFFFF},
+        {0, 370, 0xFF000000},   // 16-step wedge
+        {40, 370, 0xFF111111},
+        {511, 370, 0xFFFFFFFF},
+        {383, 10, 0xFFFF0000},  // red ramp at its full colour
+        {383, 220, 0xFFFF00FF}, // magenta ramp
+        {0, 0, 0xFFA0A0A0},     // checkerboard outside the wheel
+        {255, 0, 0xFF606060},
+        {0, 16, 0xFF606060},
+    };
+    for (const Probe& p : probes) EXPECT_EQ(Hex(p.pixel), Hex(chart.At(p.x, p.y))) << p.x << "," << p.y;
+
+    const Result r = Host({"run", plugin, "1", dir + "chart.png", dir + "out.bmp", "--draw-color", "2060C0"});
+    ASSERT_EQ(0u, r.exitCode) << r;
+    Pixels out;
+    ASSERT_TRUE(ReadBmp(dir + "out.bmp", out));
+    ASSERT_EQ(chart.px.size(), out.px.size());
+    for (size_t i = 0; i < out.px.size(); ++i)
+        ASSERT_EQ(Hex(Tinted(chart.px[i], 0x20, 0x60, 0xC0)), Hex(out.px[i])) << "pixel " << i;
+}
+
+TEST(HostCommandLine, Integers) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int value;
+    };
+    const Case cases[] = {{"0", true, 0},          {"17", true, 17},      {"-1", true, -1},
+                          {"+3", true, 3},         {"2147483647", true, 2147483647},
+                          {"-2147483648", true, -2147483647 - 1},
+                          {"2147483648", false, 0}, {"99999999999999999999", false, 0},
+                          {"", false, 0},          {"-", false, 0},       {" 1", false, 0},
+                          {"1 ", false, 0},        {"0x10", false, 0},    {"1.5", false, 0}};
+    for (const Case& c : cases) {
+        int value = 12345;
+        EXPECT_EQ(c.ok, ParseInteger(c.text, value)) << "'" << c.text << "'";
+        if (c.ok) {
+            EXPECT_EQ(c.value, value) << "'" << c.text << "'";
+        }
+    }
+}
+
+TEST(HostCommandLine, RectanglesAndTheirChecks) {
+    struct Case {
+        const char* text;
+        bool parses;
+        const char* problem;  // against a 7x5 image; "" when usable
+    };
+    const Case cases[] = {
+        {"0,0,7,5", true, ""},          {"6,4,7,5", true, ""},
+        {"2,1,5,4", true, ""},          {"0,0,8,5", true, "not inside"},
+        {"0,0,7,6", true, "not inside"}, {"-1,0,3,3", true, "not inside"},
+        {"0,-1,3,3", true, "not inside"}, {"3,0,3,5", true, "empty or inverted"},
+        {"0,4,7,2", true, "empty or inverted"}, {"1,2,3", false, ""},
+        {"1,2,3,4,5", false, ""},       {"1,2,,4", false, ""},
+        {"a,b,c,d", false, ""},         {"", false, ""},
+    };
+    for (const Case& c : cases) {
+        FilterRect rect = {9, 9, 9, 9};
+        ASSERT_EQ(c.parses, ParseRect(c.text, rect)) << "'" << c.text << "'";
+        if (!c.parses) continue;
+        const std::string problem = CheckRect(rect, 7, 5);
+        if (*c.problem) {
+            EXPECT_NE(std::string::npos, problem.find(c.problem)) << c.text << ": " << problem;
+        } else {
+            EXPECT_EQ("", problem) << c.text;
+        }
+    }
+}
+
+TEST(HostCommandLine, Colours) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int r, g, b;
+    };
+    const Case cases[] = {{"2060C0", true, 0x20, 0x60, 0xC0}, {"#ff8001", true, 0xFF, 0x80, 0x01},
+                          {"000000", true, 0, 0, 0},          {"FFFFFF", true, 255, 255, 255},
+                          {"FFF", false, 0, 0, 0},           {"1234567", false, 0, 0, 0},
+                          {"GG0000", false, 0, 0, 0},        {"##123456", false, 0, 0, 0},
+                          {"", false, 0, 0, 0}};
+    for (const Case& c : cases) {
+        uint8_t r = 1, g = 2, b = 3;
+        EXPECT_EQ(c.ok, ParseColor(c.text, r, g, b)) << "'" << c.text << "'";
+        if (c.ok) {
+            EXPECT_EQ((std::vector<int>{c.r, c.g, c.b}), (std::vector<int>{r, g, b})) << c.text;
+        }
+    }
+}
+
+}  // namespace

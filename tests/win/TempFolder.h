@@ -1,0 +1,35 @@
+// A fresh folder under the user's temporary folder, removed with everything
+// in it when the object goes. The plug-in reads its settings file from its own
+// folder, so each case gets its own copy of the plug-in in its own folder.
+#pragma once
+
+#include <string>
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // Without a trailing backslash.
+    const std::string& Path() const { return path; }
+
+    // Creates nested subfolders until the folder path is exactly length
+    // characters long, and returns that path. May exceed MAX_PATH.
+    std::string MakeDeepFolder(size_t length);
+
+    // Copies the built plug-in into folder (default: this folder) under the
+    // given file name; returns the new file's path, or "" on failure.
+    std::string CopyPlugin(const std::string& fileName = "qvhuetint.ppi");
+    std::string CopyPluginTo(const std::string& folder, const std::string& fileName);
+
+    // Writes bytes as the whole file folder\fileName.
+    static bool WriteBytes(const std::string& folder, const std::string& fileName, const std::string& bytes);
+
+private:
+    std::string path;
+};
+
+// "\\?\" form of an absolute path, for the wide functions past MAX_PATH.
+std::wstring LongPathW(const std::string& path);

@@ -17,6 +17,7 @@
 #include "plugin/FilterModule.h"
 #include "resource.h"
 #include "settings/TintSettings.h"
+#include "tests/win/TempFolder.h"
 #include "ui/ColorizeDialog.h"
 #include "ui/Spectrum.h"
 
@@ -694,8 +695,9 @@ TEST(ColorizeDialog, WriteItemIntToIniWritesOnlyIntegerTexts) {
 typedef int(WINAPI* SetupFn)(int, HWND, void*, int, int);
 typedef int(WINAPI* ExecuteFn)(int, int, void*, void*, int, FilterRect*, int, int, int, ProgressCallback, void*);
 
-int HostSetup(Image& image, const std::function<void(HWND)>& script, int endWith) {
-    SetupFn setup = reinterpret_cast<SetupFn>(reinterpret_cast<void*>(GetProcAddress(gPlugin, "PBF_Setup")));
+int HostSetup(Image& image, const std::function<void(HWND)>& script, int endWith, HMODULE plugin = nullptr) {
+    SetupFn setup = reinterpret_cast<SetupFn>(
+        reinterpret_cast<void*>(GetProcAddress(plugin ? plugin : gPlugin, "PBF_Setup")));
     EXPECT_TRUE(setup);
     if (!setup) return -1;
     return Drive(
@@ -824,6 +826,35 @@ TEST(ColorizeSetup, EnterPressesOk) {
                      },
                      0));
     EXPECT_EQ(33, IniInt("HueTint", "x"));
+}
+
+TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
+    // The plug-in's own path fits in MAX_PATH, the settings file's would not.
+    TempFolder temp;
+    const std::string folder = temp.MakeDeepFolder(MAX_PATH - 1 - 8);
+    ASSERT_FALSE(folder.empty());
+    const std::string dll = temp.CopyPluginTo(folder, "q.ppi");
+    ASSERT_LT(dll.size(), static_cast<size_t>(MAX_PATH));
+    ASSERT_GE(folder.size() + sizeof "\\qvfilters.ini", static_cast<size_t>(MAX_PATH));
+    HMODULE plugin = LoadLibraryA(dll.c_str());
+    ASSERT_TRUE(plugin);
+    Image image = TestImage(40, 30);
+    EXPECT_EQ(1, HostSetup(
+                     image,
+                     [](HWND d) {
+                         EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
+                         SetDlgItemTextA(d, IDC_X_EDIT, "64");
+                     },
+                     IDOK, plugin));
+    FreeLibrary(plugin);
+    // Neither a cut-short file in the deep folder nor the system's win.ini.
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((LongPathW(folder) + L"\\*.ini*").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, find);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    char text[16];
+    GetProfileStringA("HueTint", nullptr, "", text, sizeof text);
+    EXPECT_STREQ("", text) << "keys in win.ini";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "colorize/GuideColorModel.h"
 #include "colorize/Tint.h"
 #include "settings/TintSettings.h"
+#include "ui/ColorizeDialog.h"
 
 ColorizeFilter::ColorizeFilter()
     : Filter("Colorize...|\x92\x50\x90\x46\x8C\xF8\x89\xCA...",  // 単色効果...
@@ -21,5 +22,8 @@ void ColorizeFilter::Execute(int, void* source, void* destination, int, FilterRe
 }
 
 int ColorizeFilter::Setup(HWND parent, void* pixels, int width, int height) {
-    return Filter::Setup(parent, pixels, width, height);
+    if (!CanSetup(parent, pixels, width, height)) return 0;
+    ColorizeDialog dialog;
+    // Anything but OK, a failure to create the dialog included, confirms nothing.
+    return dialog.RunModal(parent, pixels, width, height) == IDOK ? 1 : 0;
 }

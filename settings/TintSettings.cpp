@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "colorize/GuideColorModel.h"
 #include "plugin/FilterModule.h"
+#include "resource.h"
 
 const char kIniFileName[] = "qvfilters.ini";
 const char kIniSection[] = "HueTint";
@@ -36,4 +38,28 @@ void ReadTintSettings(TintSettings& out) {
         out.preview = static_cast<int32_t>(GetPrivateProfileIntA(kIniSection, "preview", out.preview, file));
     }
     HueSatToRgb(out.x, out.y, &out.red, &out.green, &out.blue);
+}
+
+int WriteItemIntToIni(HWND dialog, const char* section, const char* key, int itemId, const char* path) {
+    BOOL ok = FALSE;
+    const int value = static_cast<int>(GetDlgItemInt(dialog, itemId, &ok, TRUE));
+    if (ok && path) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", value);
+        WritePrivateProfileStringA(section, key, text, path);
+    }
+    return ok ? 1 : 0;
+}
+
+void SaveTintSettings(HWND dialog) {
+    char path[MAX_PATH];
+    const char* file = BuildIniPath(path, MAX_PATH);
+    // Without a path the profile functions would fall back to win.ini.
+    if (!file) return;
+    WriteItemIntToIni(dialog, kIniSection, "x", IDC_X_EDIT, file);
+    WriteItemIntToIni(dialog, kIniSection, "y", IDC_Y_EDIT, file);
+    const bool preview = IsDlgButtonChecked(dialog, IDC_PREVIEW_CHECK) == BST_CHECKED;
+    WritePrivateProfileStringA(kIniSection, "preview", preview ? "1" : "0", file);
+    // Flush the system's cached copy to disk.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
 }

@@ -1,6 +1,8 @@
 // The settings file "qvfilters.ini" beside the plug-in, section "HueTint".
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 struct TintSettings {
@@ -24,3 +26,13 @@ char* BuildIniPath(char* buffer, int size);
 // Fills out from the file. A missing file, missing keys or an unusable path
 // give x 0, y 255, preview 1. Values are passed on unchecked.
 void ReadTintSettings(TintSettings& out);
+
+// Writes the signed integer that dialog item itemId shows as key of section
+// in the file at path. Returns whether the text was an integer; the key is
+// left as it was when it was not, and nothing is written for a null path.
+int WriteItemIntToIni(HWND dialog, const char* section, const char* key, int itemId, const char* path);
+
+// OK of the Colorize dialog: X (1021), Y (1023) and the Preview box (1006)
+// into the file, then flushes the system's cached copy. Writes nothing when
+// the file's path cannot be built.
+void SaveTintSettings(HWND dialog);

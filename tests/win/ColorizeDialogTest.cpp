@@ -1,0 +1,860 @@
+// The Colorize dialog driven inside its own modal loop. The plug-in's sources
+// are linked in; templates, cursors and the settings file come from a private
+// copy of the .ppi in a fresh folder, which FilterModule is pointed at. The
+// same copy's exports are driven too, for what the host sees.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "colorize/GuideColorModel.h"
+#include "colorize/Tint.h"
+#include "plugin/FilterModule.h"
+#include "resource.h"
+#include "settings/TintSettings.h"
+#include "tests/win/TempFolder.h"
+#include "ui/ColorizeDialog.h"
+#include "ui/Spectrum.h"
+
+namespace {
+
+std::string gDir;
+std::string gIni;
+std::string gPluginPath;
+HMODULE gPlugin = nullptr;
+
+std::string ExeDir() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    *std::strrchr(path, '\\') = '\0';
+    return path;
+}
+
+class PrivatePlugin : public ::testing::Environment {
+public:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+        ASSERT_TRUE(InitCommonControlsEx(&icc));
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        gDir = std::string(temp) + "qv_colorize_" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(gDir.c_str(), nullptr);
+        gPluginPath = gDir + "\\qvhuetint.ppi";
+        gIni = gDir + "\\qvfilters.ini";
+        ASSERT_TRUE(CopyFileA((ExeDir() + "\\qvhuetint.ppi").c_str(), gPluginPath.c_str(), FALSE));
+        gPlugin = LoadLibraryA(gPluginPath.c_str());
+        ASSERT_TRUE(gPlugin);
+        ASSERT_EQ(1, FilterModule::Get().Init(gPlugin));
+    }
+    void TearDown() override {
+        FreeLibrary(gPlugin);
+        DeleteFileA(gIni.c_str());
+        DeleteFileA(gPluginPath.c_str());
+        RemoveDirectoryA(gDir.c_str());
+    }
+};
+
+const ::testing::Environment* const kEnvironment = ::testing::AddGlobalTestEnvironment(new PrivatePlugin);
+
+// --- settings file -------------------------------------------------------------
+
+std::string ReadIni() {
+    std::string bytes;
+    if (FILE* f = std::fopen(gIni.c_str(), "rb")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+void WriteIni(const std::string& bytes) {
+    // Drop the system's cached copy before changing the file behind its back.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, gIni.c_str());
+    FILE* f = std::fopen(gIni.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+void RemoveIni() {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, gIni.c_str());
+    DeleteFileA(gIni.c_str());
+}
+
+bool IniExists() { return GetFileAttributesA(gIni.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+int IniInt(const char* section, const char* key) {
+    return static_cast<int>(GetPrivateProfileIntA(section, key, -999, gIni.c_str()));
+}
+
+std::string IniString(const char* section, const char* key) {
+    char text[64];
+    GetPrivateProfileStringA(section, key, "<missing>", text, sizeof text, gIni.c_str());
+    return text;
+}
+
+// --- driving the modal loop -----------------------------------------------------
+
+std::function<void(HWND)> gScript;
+int gEndWith = IDCANCEL;  // 0: the script ends the dialog itself
+bool gScriptRan = false;
+
+BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM result) {
+    char name[16];
+    if (GetClassNameA(hwnd, name, sizeof name) && std::strcmp(name, "#32770") == 0 && IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(result) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialogProc, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void Pump(DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(5);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
+
+void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    // The modal loop shows the dialog only once its queue runs empty; until
+    // then keep ticking (the watchdog ends a dialog that never shows).
+    HWND dialog = FindDialog();
+    if (!dialog) return;
+    KillTimer(nullptr, id);
+    gScriptRan = true;
+    Pump(150);
+    gScript(dialog);
+    if (gEndWith && IsWindow(dialog)) Click(GetDlgItem(dialog, gEndWith));
+}
+
+void CALLBACK WatchdogTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    ADD_FAILURE() << "watchdog: the dialog was still open";
+    if (HWND dialog = FindDialog()) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// Runs script inside the modal loop that run starts, then presses gEndWith.
+int Drive(const std::function<void(HWND)>& script, const std::function<int()>& run) {
+    gScript = script;
+    gEndWith = IDCANCEL;
+    gScriptRan = false;
+    const UINT_PTR scriptTimer = SetTimer(nullptr, 0, 50, ScriptTimer);
+    const UINT_PTR watchdog = SetTimer(nullptr, 0, 30000, WatchdogTimer);
+    const int result = run();
+    KillTimer(nullptr, scriptTimer);
+    KillTimer(nullptr, watchdog);
+    EXPECT_TRUE(gScriptRan) << "the dialog ended before the script ran (result " << result << ")";
+    return result;
+}
+
+// --- image and screen -----------------------------------------------------------
+
+struct Image {
+    int width, height;
+    std::vector<uint32_t> pixels;
+};
+
+Image TestImage(int width, int height) {
+    Image image{width, height, std::vector<uint32_t>(width * height)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t r = (x * 37 + y * 11) & 255, g = (x * 5 + y * 29) & 255, b = ((x * 13) ^ (y * 7)) & 255;
+            const uint32_t a = (x + y) % 4 == 0 ? 255 : ((x * y * 9) & 255);
+            image.pixels[x + y * width] = a << 24 | r << 16 | g << 8 | b;
+        }
+    }
+    return image;
+}
+
+// The client area of a window as 0x00RRGGBB words, row-major.
+std::vector<uint32_t> Capture(HWND window, int& width, int& height) {
+    RECT rc;
+    GetClientRect(window, &rc);
+    width = rc.right;
+    height = rc.bottom;
+    std::vector<uint32_t> out(width * height);
+    HDC dc = GetDC(window);
+    HDC mem = CreateCompatibleDC(dc);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    BitBlt(mem, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    const uint32_t* p = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < width * height; ++i) out[i] = p[i] & 0xFFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(window, dc);
+    return out;
+}
+
+// What the preview shows for image pixel p at buffer position bx, by.
+uint32_t PreviewWord(uint32_t p, int bx, int by, bool tinted, int x, int y) {
+    const int a = p >> 24;
+    uint8_t bgr[3] = {uint8_t(p), uint8_t(p >> 8), uint8_t(p >> 16)};
+    if (tinted) {
+        GuideColor guide;
+        HueSatToRgb(x, y, &guide.red, &guide.green, &guide.blue);
+        TintPixel(LumaPreviewOrder(bgr[0], bgr[1], bgr[2]), PrepareTint(guide), bgr);
+    }
+    const int bg = ((bx ^ by) & 8) ? 192 : 255;
+    uint32_t out = 0;
+    for (int c = 2; c >= 0; --c) out = out << 8 | (bg * (255 - a) + a * bgr[c]) / 255;
+    return out;
+}
+
+// --- the dialog under test ------------------------------------------------------
+
+class ProbeDialog : public ColorizeDialog {
+public:
+    bool RenderPreview(PreviewControl& control, const int* destination, const int* source,
+                       const int* size) override {
+        ++renders;
+        return ColorizeDialog::RenderPreview(control, destination, source, size);
+    }
+    const PreviewControl& Preview() const { return preview; }
+    int renders = 0;
+};
+
+int RunProbe(ProbeDialog& dialog, Image& image, const std::function<void(HWND)>& script) {
+    return Drive(script, [&] { return dialog.RunModal(nullptr, image.pixels.data(), image.width, image.height); });
+}
+
+std::string ItemText(HWND dialog, int id) {
+    char text[64] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+bool PreviewChecked(HWND dialog) { return IsDlgButtonChecked(dialog, IDC_PREVIEW_CHECK) == BST_CHECKED; }
+
+int SliderPos(HWND dialog, int id) {
+    return static_cast<int>(SendMessageA(GetDlgItem(dialog, id), TBM_GETPOS, 0, 0));
+}
+
+std::string Label(int x, int y) {
+    uint8_t r, g, b;
+    HueSatToRgb(x, y, &r, &g, &b);
+    char text[48];
+    std::snprintf(text, sizeof text, "R:%u G:%u B:%u", r, g, b);
+    return text;
+}
+
+// X and Y and everything that must follow them.
+void ExpectPosition(HWND dialog, const ProbeDialog& probe, int x, int y, const char* step) {
+    EXPECT_EQ(x, probe.X()) << step;
+    EXPECT_EQ(y, probe.Y()) << step;
+    EXPECT_EQ(std::to_string(x), ItemText(dialog, IDC_X_EDIT)) << step;
+    EXPECT_EQ(std::to_string(y), ItemText(dialog, IDC_Y_EDIT)) << step;
+    EXPECT_EQ(x, SliderPos(dialog, IDC_X_SLIDER)) << step;
+    EXPECT_EQ(y, SliderPos(dialog, IDC_Y_SLIDER)) << step;
+    EXPECT_EQ(Label(x, y), ItemText(dialog, IDC_GUIDE_LABEL)) << step;
+}
+
+void TypeChar(HWND edit, char c) {
+    const int length = GetWindowTextLengthA(edit);
+    SendMessageA(edit, EM_SETSEL, length, length);
+    SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void SetText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+
+void Key(HWND window, WPARAM key) {
+    SendMessageA(window, WM_KEYDOWN, key, 1);
+    SendMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+void Scroll(HWND dialog, int sliderId, int code, int position = 0) {
+    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(GetDlgItem(dialog, sliderId)));
+}
+
+// Makes the colour field's client area exactly width x height.
+void SizeField(HWND field, int width, int height) {
+    RECT wr, cr;
+    GetWindowRect(field, &wr);
+    GetClientRect(field, &cr);
+    const int bw = (wr.right - wr.left) - cr.right, bh = (wr.bottom - wr.top) - cr.bottom;
+    SetWindowPos(field, nullptr, 0, 0, width + bw, height + bh, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(field, nullptr, TRUE);
+    UpdateWindow(field);
+}
+
+void FieldMouse(HWND field, UINT message, WPARAM flags, int x, int y) {
+    SendMessageA(field, message, flags, MAKELPARAM(x, y));
+}
+
+// --- tests ----------------------------------------------------------------------
+
+TEST(ColorizeDialog, OpensWithoutSettingsAtTheDefaultPosition) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    const int result = RunProbe(dialog, image, [&](HWND d) {
+        EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
+        EXPECT_EQ("255", ItemText(d, IDC_Y_EDIT));
+        EXPECT_TRUE(PreviewChecked(d));
+        EXPECT_EQ(0, SliderPos(d, IDC_X_SLIDER));
+        EXPECT_EQ(255, SliderPos(d, IDC_Y_SLIDER));
+        EXPECT_EQ("R:255 G:0 B:0", ItemText(d, IDC_GUIDE_LABEL));
+        // Painted: the marker of X 0, Y 255 sits on the top-left corner.
+        EXPECT_EQ(0, dialog.Field().MarkerX());
+        EXPECT_EQ(0, dialog.Field().MarkerY());
+    });
+    EXPECT_EQ(IDCANCEL, result);
+    EXPECT_FALSE(IniExists());
+}
+
+TEST(ColorizeDialog, TemplateFollowsTheUserLanguage) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    const bool japanese = PRIMARYLANGID(GetUserDefaultLangID()) == LANG_JAPANESE;
+    RunProbe(dialog, image, [&](HWND d) {
+        wchar_t caption[32] = L"";
+        GetWindowTextW(d, caption, 32);
+        EXPECT_EQ(std::wstring(japanese ? L"\u5358\u8272\u52B9\u679C" : L"Colorize"), caption);
+    });
+}
+
+TEST(ColorizeDialog, StoredPositionOutOfRangeOpensAtTheStartValues) {
+    WriteIni("[HueTint]\r\nx=300\r\ny=-5\r\npreview=0\r\n");
+    const std::string before = ReadIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
+        EXPECT_EQ("255", ItemText(d, IDC_Y_EDIT));
+        EXPECT_FALSE(PreviewChecked(d));
+        EXPECT_EQ("R:255 G:0 B:0", ItemText(d, IDC_GUIDE_LABEL));
+    });
+    EXPECT_EQ(before, ReadIni());
+}
+
+TEST(ColorizeDialog, StoredPositionOpensWithLabelSlidersAndMarker) {
+    WriteIni("[HueTint]\r\nx=64\r\ny=128\r\npreview=1\r\n");
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        ExpectPosition(d, dialog, 64, 128, "open");
+        EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
+        RECT rc;
+        GetClientRect(dialog.Field().Window(), &rc);
+        EXPECT_EQ(MarkerXFor(64, rc.right), dialog.Field().MarkerX());
+        EXPECT_EQ(MarkerYFor(128, rc.bottom), dialog.Field().MarkerY());
+    });
+}
+
+TEST(ColorizeDialog, EditBoxesAcceptOnlyZeroAndOneTo255WithoutLeadingZero) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        struct Step {
+            const char* text;
+            int x;
+            int renders;  // preview renders the write causes
+        };
+        const Step steps[] = {
+            {"20", 20, 1}, {"07", 20, 0}, {"256", 20, 0}, {"-0", 20, 0}, {"-1", 20, 0},
+            {"", 20, 0},   {"2x", 20, 0}, {"20", 20, 0},  {"0", 0, 1},   {"255", 255, 1},
+        };
+        for (const Step& s : steps) {
+            dialog.renders = 0;
+            SetText(d, IDC_X_EDIT, s.text);
+            ExpectPosition(d, dialog, s.x, 255, s.text);
+            EXPECT_EQ(s.renders, dialog.renders) << "\"" << s.text << "\"";
+        }
+        // The Y box follows the same rule.
+        SetText(d, IDC_Y_EDIT, "128");
+        SetText(d, IDC_Y_EDIT, "0128");
+        ExpectPosition(d, dialog, 255, 128, "Y 0128");
+
+        // Keystrokes: each character is judged as the box then reads.
+        HWND edit = GetDlgItem(d, IDC_X_EDIT);
+        SetText(d, IDC_X_EDIT, "0");
+        TypeChar(edit, '7');  // "07"
+        ExpectPosition(d, dialog, 0, 128, "typed 07");
+        SetText(d, IDC_X_EDIT, "2");
+        TypeChar(edit, '5');
+        TypeChar(edit, '6');  // "256"
+        ExpectPosition(d, dialog, 25, 128, "typed 256");
+        SendMessageA(edit, EM_SETSEL, 0, -1);
+        SendMessageA(edit, WM_CHAR, '\b', 1);  // deletes everything
+        ExpectPosition(d, dialog, 25, 128, "emptied");
+    });
+}
+
+TEST(ColorizeDialog, SliderStepsGoThroughTheEditBox) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        HWND xs = GetDlgItem(d, IDC_X_SLIDER);
+        HWND ys = GetDlgItem(d, IDC_Y_SLIDER);
+        struct Step {
+            int start;
+            WPARAM key;
+            int x;
+        };
+        // The page is 32, whatever page size the slider itself uses.
+        const Step keys[] = {
+            {20, VK_PRIOR, 0}, {240, VK_NEXT, 255}, {100, VK_PRIOR, 68}, {100, VK_NEXT, 132},
+            {100, VK_HOME, 0}, {100, VK_END, 255},  {100, VK_LEFT, 99},  {100, VK_RIGHT, 101},
+        };
+        for (const Step& s : keys) {
+            SetText(d, IDC_X_EDIT, std::to_string(s.start).c_str());
+            dialog.renders = 0;
+            Key(xs, s.key);
+            ExpectPosition(d, dialog, s.x, 255, ("key " + std::to_string(s.key)).c_str());
+            EXPECT_EQ(1, dialog.renders) << "key " << s.key << " from " << s.start;
+        }
+        Key(ys, VK_HOME);
+        ExpectPosition(d, dialog, 101, 0, "Y home");
+        Key(ys, VK_END);
+        ExpectPosition(d, dialog, 101, 255, "Y end");
+
+        // Line steps are not clamped by the slider handler; -1 and 256 are
+        // refused by the box's change handling.
+        SetText(d, IDC_X_EDIT, "0");
+        Scroll(d, IDC_X_SLIDER, TB_LINEUP);
+        ExpectPosition(d, dialog, 0, 255, "line up at 0");
+        Scroll(d, IDC_Y_SLIDER, TB_LINEDOWN);
+        ExpectPosition(d, dialog, 0, 255, "line down at 255");
+        // The thumb, and an end-of-track notification that writes nothing.
+        dialog.renders = 0;
+        Scroll(d, IDC_X_SLIDER, TB_THUMBTRACK, 100);
+        ExpectPosition(d, dialog, 100, 255, "thumb 100");
+        EXPECT_EQ(1, dialog.renders);
+        RECT rc;
+        GetClientRect(dialog.Field().Window(), &rc);
+        EXPECT_EQ(MarkerXFor(100, rc.right), dialog.Field().MarkerX());
+        Scroll(d, IDC_X_SLIDER, TB_THUMBPOSITION, 7);
+        ExpectPosition(d, dialog, 7, 255, "thumb position 7");
+        SetText(d, IDC_X_EDIT, "50");
+        Scroll(d, IDC_X_SLIDER, TB_ENDTRACK, 200);
+        ExpectPosition(d, dialog, 50, 255, "end track");
+
+        // A click in the channel left of the thumb pages left.
+        SetText(d, IDC_X_EDIT, "100");
+        RECT channel;
+        SendMessageA(xs, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+        RECT thumb;
+        SendMessageA(xs, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+        const LPARAM at = MAKELPARAM(channel.left + 2, (thumb.top + thumb.bottom) / 2);
+        SendMessageA(xs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(xs, WM_LBUTTONUP, 0, at);
+        ExpectPosition(d, dialog, 68, 255, "channel click");
+    });
+}
+
+TEST(ColorizeDialog, SpinButtonsStepTheEditBoxWithinRange) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        HWND spin = GetDlgItem(d, IDC_X_SPIN);
+        RECT rc;
+        GetClientRect(spin, &rc);
+        const LPARAM up = MAKELPARAM(rc.right / 2, rc.bottom / 4);
+        const LPARAM down = MAKELPARAM(rc.right / 2, rc.bottom * 3 / 4);
+        auto click = [&](LPARAM at) {
+            SendMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageA(spin, WM_LBUTTONUP, 0, at);
+        };
+        SetText(d, IDC_X_EDIT, "254");
+        dialog.renders = 0;
+        click(up);
+        ExpectPosition(d, dialog, 255, 255, "up to 255");
+        EXPECT_EQ(1, dialog.renders);
+        click(up);
+        ExpectPosition(d, dialog, 255, 255, "up at 255");
+        click(down);
+        ExpectPosition(d, dialog, 254, 255, "down");
+        SetText(d, IDC_X_EDIT, "0");
+        click(down);
+        ExpectPosition(d, dialog, 0, 255, "down at 0");
+        HWND ySpin = GetDlgItem(d, IDC_Y_SPIN);
+        SendMessageA(ySpin, WM_LBUTTONDOWN, MK_LBUTTON, down);
+        SendMessageA(ySpin, WM_LBUTTONUP, 0, down);
+        ExpectPosition(d, dialog, 0, 254, "Y down");
+    });
+}
+
+TEST(ColorizeDialog, ColourFieldPicksAndDrags) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        HWND field = dialog.Field().Window();
+        ASSERT_TRUE(field);
+        SizeField(field, 162, 81);
+        RECT rc;
+        GetClientRect(field, &rc);
+        ASSERT_EQ(162, rc.right);
+        ASSERT_EQ(81, rc.bottom);
+        struct Pick {
+            UINT message;
+            WPARAM flags;
+            int px, py;
+            int x, y;
+        };
+        const Pick picks[] = {
+            {WM_LBUTTONDOWN, MK_LBUTTON, 81, 40, 127, 129},
+            {WM_LBUTTONDOWN, MK_LBUTTON, 0, 0, 0, 255},
+            {WM_LBUTTONDOWN, MK_LBUTTON, 161, 80, 253, 3},
+            {WM_MOUSEMOVE, MK_LBUTTON, 81, 40, 127, 129},
+            {WM_MOUSEMOVE, MK_LBUTTON, 20, 70, 31, 34},
+            // Without the button a move changes nothing.
+            {WM_MOUSEMOVE, 0, 100, 10, 31, 34},
+        };
+        for (const Pick& p : picks) {
+            dialog.renders = 0;
+            FieldMouse(field, p.message, p.flags, p.px, p.py);
+            const std::string step = "at " + std::to_string(p.px) + "," + std::to_string(p.py);
+            ExpectPosition(d, dialog, p.x, p.y, step.c_str());
+            EXPECT_EQ(p.flags ? 1 : 0, dialog.renders) << step;
+            EXPECT_EQ(MarkerXFor(p.x, 162), dialog.Field().MarkerX()) << step;
+            EXPECT_EQ(MarkerYFor(p.y, 81), dialog.Field().MarkerY()) << step;
+        }
+        FieldMouse(field, WM_LBUTTONUP, 0, 20, 70);
+        // With Preview unchecked a pick renders nothing.
+        Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
+        dialog.renders = 0;
+        FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 81, 40);
+        EXPECT_EQ(0, dialog.renders);
+        ExpectPosition(d, dialog, 127, 129, "unchecked pick");
+
+        // Degenerate sizes: no division by zero, and an empty field picks nothing.
+        SizeField(field, 0, 0);
+        FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 0, 0);
+        ExpectPosition(d, dialog, 127, 129, "empty field");
+        SizeField(field, 5, 1);
+        FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 0, 0);
+        ExpectPosition(d, dialog, 0, 255, "one row");
+        FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 4, 0);
+        ExpectPosition(d, dialog, 204, 255, "one row, right end");
+    });
+}
+
+TEST(ColorizeDialog, ColourFieldShowsTheSpectrumAndMovesItsMarker) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        HWND field = dialog.Field().Window();
+        ASSERT_TRUE(field);
+        SizeField(field, 162, 81);
+        FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 81, 40);  // marker at 80, 40
+        int w, h;
+        std::vector<uint32_t> screen = Capture(field, w, h);
+        ASSERT_EQ(162, w);
+        ASSERT_EQ(81, h);
+        int black = 0;
+        for (int row = 37; row < 43; ++row)
+            for (int col = 77; col < 83; ++col) black += screen[col + row * w] == 0;
+        EXPECT_GT(black, 0) << "no marker pixel around 80, 40";
+
+        SetText(d, IDC_X_EDIT, "0");
+        SetText(d, IDC_Y_EDIT, "255");  // marker back at 0, 0
+        screen = Capture(field, w, h);
+        int wrong = 0;
+        for (int row = 0; row < h; ++row) {
+            for (int col = 0; col < w; ++col) {
+                if (col < 3 && row < 3) continue;  // the visible quarter of the marker
+                const SpectrumRgb c = SpectrumPixel(col, row, w, h);
+                const uint32_t expected = uint32_t(c.red) << 16 | c.green << 8 | c.blue;
+                if (screen[col + row * w] != expected && wrong++ < 5) {
+                    ADD_FAILURE() << "field pixel " << col << "," << row << ": expected " << std::hex << expected
+                                  << " got " << screen[col + row * w];
+                }
+            }
+        }
+        EXPECT_EQ(0, wrong);
+        EXPECT_EQ(0u, screen[2 + 0 * w] & 0xFFFFFF) << "marker quarter at the corner";
+    });
+}
+
+// Compares the image part the preview shows against the tint (or the plain
+// pixels) composited over the checkerboard. Returns the number of mismatches.
+int ComparePreview(HWND previewWindow, const Image& image, int scrollX, int scrollY, bool tinted, int x, int y,
+                   const char* step) {
+    int w, h;
+    const std::vector<uint32_t> screen = Capture(previewWindow, w, h);
+    const bool fitsX = w >= image.width, fitsY = h >= image.height;
+    const int dx = fitsX ? (w - image.width) / 2 : 0, dy = fitsY ? (h - image.height) / 2 : 0;
+    const int sx = fitsX ? 0 : scrollX, sy = fitsY ? 0 : scrollY;
+    const int cols = fitsX ? image.width : w, rows = fitsY ? image.height : h;
+    int wrong = 0;
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            const uint32_t expected =
+                PreviewWord(image.pixels[(sx + j) + (sy + i) * image.width], dx + j, dy + i, tinted, x, y);
+            const uint32_t actual = screen[(dx + j) + (dy + i) * w];
+            if (actual != expected && wrong++ < 5) {
+                ADD_FAILURE() << step << ": pixel " << j << "," << i << " expected " << std::hex << expected
+                              << " got " << actual;
+            }
+        }
+    }
+    return wrong;
+}
+
+TEST(ColorizeDialog, PreviewShowsTheTintAndFollowsTheCheckBox) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        HWND previewWindow = GetDlgItem(d, IDC_PREVIEW);
+        auto compare = [&](bool tinted, int x, int y, const char* step) {
+            EXPECT_EQ(0, ComparePreview(previewWindow, image, 0, 0, tinted, x, y, step)) << step;
+        };
+        compare(true, 0, 255, "opened");
+        SetText(d, IDC_X_EDIT, "64");
+        SetText(d, IDC_Y_EDIT, "128");
+        compare(true, 64, 128, "X 64, Y 128");
+        dialog.renders = 0;
+        Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
+        EXPECT_FALSE(PreviewChecked(d));
+        EXPECT_EQ(1, dialog.renders);
+        compare(false, 0, 0, "unchecked");
+        // Unchecked, a change renders nothing and leaves the plain image.
+        dialog.renders = 0;
+        SetText(d, IDC_X_EDIT, "200");
+        EXPECT_EQ(0, dialog.renders);
+        compare(false, 0, 0, "unchecked, X 200");
+        Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
+        compare(true, 200, 128, "checked again");
+    });
+}
+
+TEST(ColorizeDialog, PannedPreviewTintsTheVisiblePart) {
+    WriteIni("[HueTint]\r\nx=170\r\ny=200\r\n");
+    Image image = TestImage(400, 300);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        HWND previewWindow = GetDlgItem(d, IDC_PREVIEW);
+        EXPECT_EQ(0, ComparePreview(previewWindow, image, 0, 0, true, 170, 200, "unpanned"));
+        // Drag the image 30 left and 20 up.
+        SendMessageA(previewWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 50));
+        SendMessageA(previewWindow, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, 30));
+        SendMessageA(previewWindow, WM_LBUTTONUP, 0, MAKELPARAM(30, 30));
+        EXPECT_EQ(30, dialog.Preview().ScrollX());
+        EXPECT_EQ(20, dialog.Preview().ScrollY());
+        EXPECT_EQ(0, ComparePreview(previewWindow, image, 30, 20, true, 170, 200, "panned"));
+        SetDlgItemTextA(d, IDC_Y_EDIT, "90");
+        EXPECT_EQ(0, ComparePreview(previewWindow, image, 30, 20, true, 170, 90, "panned, Y 90"));
+    });
+}
+
+TEST(ColorizeDialog, WriteItemIntToIniWritesOnlyIntegerTexts) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        SetDlgItemTextA(d, IDC_X_EDIT, "77");
+        EXPECT_EQ(1, WriteItemIntToIni(d, "Probe", "x", IDC_X_EDIT, gIni.c_str()));
+        EXPECT_EQ(0, WriteItemIntToIni(d, "Probe", "label", IDC_GUIDE_LABEL, gIni.c_str()));
+        EXPECT_EQ(1, WriteItemIntToIni(d, "Probe", "nowhere", IDC_X_EDIT, nullptr));
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, gIni.c_str());
+    });
+    EXPECT_EQ(77, IniInt("Probe", "x"));
+    EXPECT_EQ("<missing>", IniString("Probe", "label"));
+    EXPECT_EQ("<missing>", IniString("Probe", "nowhere"));
+    RemoveIni();
+}
+
+// --- through the plug-in's exports, as the host runs it -------------------------
+
+typedef int(WINAPI* SetupFn)(int, HWND, void*, int, int);
+typedef int(WINAPI* ExecuteFn)(int, int, void*, void*, int, FilterRect*, int, int, int, ProgressCallback, void*);
+
+int HostSetup(Image& image, const std::function<void(HWND)>& script, int endWith, HMODULE plugin = nullptr) {
+    SetupFn setup = reinterpret_cast<SetupFn>(
+        reinterpret_cast<void*>(GetProcAddress(plugin ? plugin : gPlugin, "PBF_Setup")));
+    EXPECT_TRUE(setup);
+    if (!setup) return -1;
+    return Drive(
+        [&](HWND d) {
+            gEndWith = endWith;
+            script(d);
+        },
+        [&] { return setup(0, nullptr, image.pixels.data(), image.width, image.height); });
+}
+
+const char kForeignIni[] =
+    "[Other]\r\nkeep=1\r\n\r\n[HueTint]\r\nextra=zz\r\nx=10\r\ny=20\r\npreview=1\r\n\r\n[Last]\r\nz=3\r\n";
+
+TEST(ColorizeSetup, CancelEscapeAndCloseWriteNothing) {
+    Image image = TestImage(40, 30);
+    WriteIni(kForeignIni);
+    const std::string before = ReadIni();
+    auto change = [](HWND d) {
+        SetDlgItemTextA(d, IDC_X_EDIT, "64");
+        SetDlgItemTextA(d, IDC_Y_EDIT, "128");
+        Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
+    };
+    EXPECT_EQ(0, HostSetup(image, change, IDCANCEL));
+    EXPECT_EQ(before, ReadIni());
+    EXPECT_EQ(0, HostSetup(
+                     image,
+                     [&](HWND d) {
+                         change(d);
+                         Key(d, VK_ESCAPE);
+                         SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
+                     },
+                     0));
+    EXPECT_EQ(before, ReadIni());
+    EXPECT_EQ(0, HostSetup(
+                     image,
+                     [&](HWND d) {
+                         change(d);
+                         SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+                     },
+                     0));
+    EXPECT_EQ(before, ReadIni());
+    RemoveIni();
+    EXPECT_EQ(0, HostSetup(image, change, IDCANCEL));
+    EXPECT_FALSE(IniExists());
+}
+
+TEST(ColorizeSetup, OkStoresOwnKeysAndKeepsTheRest) {
+    Image image = TestImage(40, 30);
+    WriteIni(kForeignIni);
+    EXPECT_EQ(1, HostSetup(
+                     image,
+                     [](HWND d) {
+                         EXPECT_EQ("10", ItemText(d, IDC_X_EDIT));
+                         EXPECT_EQ("20", ItemText(d, IDC_Y_EDIT));
+                         SetDlgItemTextA(d, IDC_X_EDIT, "64");
+                         SetDlgItemTextA(d, IDC_Y_EDIT, "128");
+                         Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
+                         EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
+                     },
+                     IDOK));
+    EXPECT_EQ(64, IniInt("HueTint", "x"));
+    EXPECT_EQ(128, IniInt("HueTint", "y"));
+    EXPECT_EQ("0", IniString("HueTint", "preview"));
+    EXPECT_EQ("zz", IniString("HueTint", "extra"));
+    EXPECT_EQ("1", IniString("Other", "keep"));
+    EXPECT_EQ("3", IniString("Last", "z"));
+    TintSettings settings;
+    ReadTintSettings(settings);
+    EXPECT_EQ(191, settings.red);
+    EXPECT_EQ(255, settings.green);
+    EXPECT_EQ(127, settings.blue);
+    EXPECT_EQ(0, settings.preview);
+
+    // The next run tints with the stored position.
+    ExecuteFn execute =
+        reinterpret_cast<ExecuteFn>(reinterpret_cast<void*>(GetProcAddress(gPlugin, "PBF_Execute")));
+    ASSERT_TRUE(execute);
+    uint32_t source[2] = {0xFFFFFFFF, 0x80646496}, destination[2] = {0, 0};
+    FilterRect rect = {0, 0, 2, 1};
+    execute(0, 0, source, destination, 0, &rect, 0, 2, 0, nullptr, nullptr);
+    const TintGuide tint = PrepareTint(GuideColor{127, 255, 191});
+    EXPECT_EQ(TintWord(source[0], tint), destination[0]);
+    EXPECT_EQ(TintWord(source[1], tint), destination[1]);
+
+    // Reopened, the dialog shows what was stored, Preview unchecked.
+    EXPECT_EQ(0, HostSetup(
+                     image,
+                     [](HWND d) {
+                         EXPECT_EQ("64", ItemText(d, IDC_X_EDIT));
+                         EXPECT_EQ("128", ItemText(d, IDC_Y_EDIT));
+                         EXPECT_FALSE(PreviewChecked(d));
+                         EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
+                     },
+                     IDCANCEL));
+}
+
+TEST(ColorizeSetup, OkWithoutChangesRewritesTheSameBytes) {
+    Image image = TestImage(40, 30);
+    RemoveIni();
+    EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
+    EXPECT_EQ(0, IniInt("HueTint", "x"));
+    EXPECT_EQ(255, IniInt("HueTint", "y"));
+    EXPECT_EQ(1, IniInt("HueTint", "preview"));
+    const std::string first = ReadIni();
+    EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
+    EXPECT_EQ(first, ReadIni());
+
+    WriteIni(kForeignIni);
+    EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
+    const std::string second = ReadIni();
+    EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
+    EXPECT_EQ(second, ReadIni());
+    EXPECT_EQ(10, IniInt("HueTint", "x"));
+    EXPECT_EQ(20, IniInt("HueTint", "y"));
+    EXPECT_EQ("zz", IniString("HueTint", "extra"));
+}
+
+TEST(ColorizeSetup, EnterPressesOk) {
+    Image image = TestImage(40, 30);
+    RemoveIni();
+    EXPECT_EQ(1, HostSetup(
+                     image,
+                     [](HWND d) {
+                         SetDlgItemTextA(d, IDC_X_EDIT, "33");
+                         SendMessageA(d, WM_COMMAND, MAKEWPARAM(IDOK, 1), 0);  // not BN_CLICKED
+                     },
+                     0));
+    EXPECT_EQ(33, IniInt("HueTint", "x"));
+}
+
+TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
+    // The plug-in's own path fits in MAX_PATH, the settings file's would not.
+    TempFolder temp;
+    const std::string folder = temp.MakeDeepFolder(MAX_PATH - 1 - 8);
+    ASSERT_FALSE(folder.empty());
+    const std::string dll = temp.CopyPluginTo(folder, "q.ppi");
+    ASSERT_LT(dll.size(), static_cast<size_t>(MAX_PATH));
+    ASSERT_GE(folder.size() + sizeof "\\qvfilters.ini", static_cast<size_t>(MAX_PATH));
+    HMODULE plugin = LoadLibraryA(dll.c_str());
+    ASSERT_TRUE(plugin);
+    Image image = TestImage(40, 30);
+    EXPECT_EQ(1, HostSetup(
+                     image,
+                     [](HWND d) {
+                         EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
+                         SetDlgItemTextA(d, IDC_X_EDIT, "64");
+                     },
+                     IDOK, plugin));
+    FreeLibrary(plugin);
+    // Neither a cut-short file in the deep folder nor the system's win.ini.
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((LongPathW(folder) + L"\\*.ini*").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, find);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    char text[16];
+    GetProfileStringA("HueTint", nullptr, "", text, sizeof text);
+    EXPECT_STREQ("", text) << "keys in win.ini";
+}
+
+}  // namespace

@@ -134,17 +134,17 @@ AnsiView ViewOf(const std::wstring& name, std::wstring* other) {
 }
 
 const char* Describe(AnsiView view) {
-    return view == AnsiView::Exact ? "reachable"
-           : view == AnsiView::None ? "NOT reachable: the name has no ANSI form, defaults are used"
-                                    : "WRONG FILE: the ANSI form names another folder";
+    return view == AnsiView::Exact ? "the ANSI path is exact"
+           : view == AnsiView::None ? "the name has no ANSI form"
+                                    : "the ANSI path names ANOTHER folder";
 }
 
 // The plug-in in folder name beside a settings file of X 128, Y 255, and a
-// sibling folder with the name's ANSI form holding X 170. A name that the
-// ANSI code page holds works like any other: the file beside the plug-in is
-// read, and OK writes it. A name it cannot hold at all leaves the plug-in's
-// ANSI file functions without a file: it runs with the defaults, and OK
-// loses the position. The sibling's file is never read nor written.
+// sibling folder with the name's best-fit ANSI form holding X 170. The
+// plug-in uses the file beside itself: it reads it, and OK writes it. Only
+// where its path has no exact ANSI form may it instead run with the
+// defaults, and then OK changes no file. The sibling's file is never read
+// nor written.
 void CheckFolder(const std::wstring& name) {
     std::wstring otherName;
     const AnsiView view = ViewOf(name, &otherName);
@@ -165,20 +165,25 @@ void CheckFolder(const std::wstring& name) {
     ASSERT_TRUE(plugin.Loaded()) << "LoadLibraryW error " << GetLastError();
     char ansiPath[MAX_PATH] = "";
     GetModuleFileNameA(plugin.Module(), ansiPath, MAX_PATH);
-    std::printf("code page %u, folder %s: ANSI module path %s: %s\n", GetACP(), Utf8(name).c_str(), ansiPath,
-                Describe(view));
-    std::fflush(stdout);
 
-    const bool reachable = view == AnsiView::Exact;
-    EXPECT_EQ("", RunColorize(plugin, reachable ? kCyan : kRed))
-        << (reachable ? "the file beside the plug-in was not read" : "expected the defaults");
-    if (view == AnsiView::OtherName) {
-        EXPECT_NE("", RunColorize(plugin, kBlueish)) << "read the settings of folder " << Utf8(otherName);
+    const bool own = RunColorize(plugin, kCyan).empty();
+    const bool defaults = RunColorize(plugin, kRed).empty();
+    const bool sibling = view == AnsiView::OtherName && RunColorize(plugin, kBlueish).empty();
+    std::printf("code page %u, folder %s (%s): ANSI module path %s; settings %s\n", GetACP(), Utf8(name).c_str(),
+                Describe(view), ansiPath,
+                own ? "read from its own file" : defaults ? "NOT reachable, defaults used"
+                                         : sibling ? "READ FROM THE OTHER FOLDER" : "of unknown origin");
+    std::fflush(stdout);
+    EXPECT_FALSE(sibling) << "read the settings of folder " << Utf8(otherName);
+    if (view == AnsiView::Exact) {
+        EXPECT_TRUE(own) << "the file beside the plug-in was not read";
+    } else {
+        EXPECT_TRUE(own || defaults) << "neither its own settings nor the defaults";
     }
 
     if (!SetupOk64x128(plugin)) return;
     const std::string written = ReadFileW(ini);
-    if (reachable) {
+    if (own) {
         EXPECT_EQ("64", IniValue(written, "x")) << written;
         EXPECT_EQ("128", IniValue(written, "y")) << written;
         EXPECT_EQ("", RunColorize(plugin, kPale)) << "after OK";

@@ -409,3 +409,70 @@ TEST_F(HostileHostTest, SetupWithADestroyedParent) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs filter 0 over a fixed random image; returns the tinted pixels.
+std::vector<uint32_t> RunFilter0(const PluginLibrary& plugin) {
+    GuardedPixels image(kStride, kRows);
+    FillCanary(image);
+    Region rect = {0, 0, kStride, kRows};
+    plugin.Execute(0, image.Data(), image.Data(), &rect, kStride, nullptr, nullptr);
+    return std::vector<uint32_t>(image.Data(), image.Data() + kStride * kRows);
+}
+
+// A literal with its zero bytes, without the terminator.
+template <size_t N>
+std::string Bytes(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
+int InRangeOr(int value, int fallback) { return value >= 0 && value <= 255 ? value : fallback; }
+
+// Settings files that no OK ever wrote. Each run must tint exactly as a clean
+// file with the values the profile functions read from it (out of range: the
+// defaults), and set-up must open on values within 0..255 and, on OK, leave
+// a clean file behind.
+TEST_F(HostileHostTest, GarbageSettingsFiles) {
+    const std::string longLine(100000, '7');
+    const std::string cases[] = {
+        std::string("[HueTint]\r\nx=99999999999999999999\r\ny=-99999999999999999999\r\n"),
+        std::string("[HueTint]\r\nx=-2147483648\r\ny=4294967296\r\n"),
+        std::string("[HueTint]\r\nx=12abc\r\ny= 40 \r\npreview=banana\r\n"),
+        std::string("[HueTint]\r\nx=") + longLine + "\r\ny=" + longLine + "\r\n",
+        Bytes("[HueTint]\r\nx=200\0\0\0y=100\r\n\xFF\xFE\x01"),
+        Bytes("\xFF\xFE[\0H\0u\0e\0T\0i\0n\0t\0]\0\r\0\n\0x\0=\0""5\0"),
+        std::string("[HueTint]x=30\ny=40"),
+        std::string("[HueTint]\r\n[HueTint]\r\nx=90\r\n[HueTint]\r\ny=10\r\n"),
+        std::string(70000, '['),
+    };
+    for (const std::string& bytes : cases) {
+        SCOPED_TRACE("file of " + std::to_string(bytes.size()) + " bytes: " + bytes.substr(0, 40));
+        ASSERT_TRUE(TempFolder::WriteBytes(folder.Path(), "qvfilters.ini", bytes));
+        const std::string ini = folder.Path() + "\\qvfilters.ini";
+        const int x = static_cast<int>(GetPrivateProfileIntA("HueTint", "x", 0, ini.c_str()));
+        const int y = static_cast<int>(GetPrivateProfileIntA("HueTint", "y", 255, ini.c_str()));
+        const std::vector<uint32_t> garbage = RunFilter0(plugin);
+
+        const std::string clean = "[HueTint]\r\nx=" + std::to_string(InRangeOr(x, 0)) +
+                                  "\r\ny=" + std::to_string(InRangeOr(y, 255)) + "\r\n";
+        ASSERT_TRUE(TempFolder::WriteBytes(folder.Path(), "qvfilters.ini", clean));
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+        EXPECT_TRUE(garbage == RunFilter0(plugin)) << "not the tint of " << clean;
+
+        ASSERT_TRUE(TempFolder::WriteBytes(folder.Path(), "qvfilters.ini", bytes));
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
+        GuardedPixels image(kStride, kRows);
+        SetupScript script;  // OK on what the dialog opened with
+        const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), kStride, kRows, script);
+        EXPECT_FALSE(outcome.watchdog);
+        if (!outcome.dialogSeen) continue;
+        EXPECT_EQ(1, outcome.result);
+        EXPECT_EQ(InRangeOr(x, 0), outcome.shownX);
+        EXPECT_EQ(InRangeOr(y, 255), outcome.shownY);
+        EXPECT_EQ(outcome.shownX, static_cast<int>(GetPrivateProfileIntA("HueTint", "x", -1, ini.c_str())));
+        EXPECT_EQ(outcome.shownY, static_cast<int>(GetPrivateProfileIntA("HueTint", "y", -1, ini.c_str())));
+    }
+}
+
+}  // namespace

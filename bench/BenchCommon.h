@@ -20,6 +20,15 @@ namespace bench {
 typedef std::function<void(const uint32_t* source, uint32_t* destination, int width, int height, GuideColor guide)>
     TintFunction;
 
+// ColorizeRegion over a whole buffer with the given kernel forced.
+inline TintFunction RegionWith(TintKernelKind kind) {
+    return [kind](const uint32_t* source, uint32_t* destination, int width, int height, GuideColor guide) {
+        UseTintKernel(kind);
+        ProgressSink sink = {nullptr, nullptr, 0};
+        ColorizeRegion(source, destination, FilterRect{0, 0, width, height}, width, sink, guide);
+    };
+}
+
 struct Scene {
     const char* name;
     bool grey;  // grey pixels and a grey guide: every pixel takes the slow road

@@ -19,14 +19,6 @@ int PPI_CALLBACK CountProgress(int, int, void* userData) {
     return 1;
 }
 
-bench::TintFunction RegionWith(TintKernelKind kind) {
-    return [kind](const uint32_t* source, uint32_t* destination, int width, int height, GuideColor guide) {
-        UseTintKernel(kind);
-        ProgressSink sink = {nullptr, nullptr, 0};
-        ColorizeRegion(source, destination, FilterRect{0, 0, width, height}, width, sink, guide);
-    };
-}
-
 }  // namespace
 
 // The host's query for its drawing colour: blue, green, red, unused.
@@ -62,9 +54,9 @@ int main() {
                 &progressCalls);
     };
     std::vector<bench::Candidate> candidates = {{"PBF_Execute", throughPlugin},
-                                                {"SSE2", RegionWith(TintKernelKind::Sse2)}};
-    if (CpuHasAvx2()) candidates.push_back({"AVX2", RegionWith(TintKernelKind::Avx2)});
-    const bench::TintFunction literal = RegionWith(TintKernelKind::Literal);
+                                                {"SSE2", bench::RegionWith(TintKernelKind::Sse2)}};
+    if (CpuHasAvx2()) candidates.push_back({"AVX2", bench::RegionWith(TintKernelKind::Avx2)});
+    const bench::TintFunction literal = bench::RegionWith(TintKernelKind::Literal);
     bench::RunTable(4096, 4096, 9, literal, candidates);
     bench::RunTable(256, 256, 101, literal, candidates);
     UseTintKernel(best);

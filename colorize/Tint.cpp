@@ -11,15 +11,6 @@ TintGuide PrepareTint(GuideColor guide) {
     return t;
 }
 
-uint32_t TintWord(uint32_t pixel, const TintGuide& t) {
-    const int b = pixel & 0xFF;
-    const int g = (pixel >> 8) & 0xFF;
-    const int r = (pixel >> 16) & 0xFF;
-    uint8_t bgr[3];
-    TintPixel(LumaFilterOrder(b, g, r), t, bgr);
-    return (pixel & 0xFF000000u) | (uint32_t(bgr[2]) << 16) | (uint32_t(bgr[1]) << 8) | bgr[0];
-}
-
 void TintRow(const uint32_t* source, uint32_t* destination, int count, const TintGuide& t) {
     if (count > 0) ActiveTintKernel()(source, destination, count, PrepareTintKernel(t));
 }

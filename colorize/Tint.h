@@ -43,7 +43,14 @@ inline void TintPixel(double y, const TintGuide& t, uint8_t out[3]) {
 }
 
 // The tint of one pixel word, as the filter computes it; alpha is kept.
-uint32_t TintWord(uint32_t pixel, const TintGuide& t);
+inline uint32_t TintWord(uint32_t pixel, const TintGuide& t) {
+    const int b = pixel & 0xFF;
+    const int g = (pixel >> 8) & 0xFF;
+    const int r = (pixel >> 16) & 0xFF;
+    uint8_t bgr[3];
+    TintPixel(LumaFilterOrder(b, g, r), t, bgr);
+    return (pixel & 0xFF000000u) | (uint32_t(bgr[2]) << 16) | (uint32_t(bgr[1]) << 8) | bgr[0];
+}
 
 // Tints count pixels of one row. source may equal destination.
 void TintRow(const uint32_t* source, uint32_t* destination, int count, const TintGuide& t);

@@ -48,13 +48,5 @@ TintKernelParams PrepareTintKernel(const TintGuide& t) {
 
 void TintRowLiteral(const uint32_t* source, uint32_t* destination, int count, const TintKernelParams& p) {
     const TintGuide t = {p.dR, p.dB, p.k};
-    for (int i = 0; i < count; ++i) {
-        const uint32_t pixel = source[i];
-        const int b = pixel & 0xFF;
-        const int g = (pixel >> 8) & 0xFF;
-        const int r = (pixel >> 16) & 0xFF;
-        uint8_t bgr[3];
-        TintPixel(LumaFilterOrder(b, g, r), t, bgr);
-        destination[i] = (pixel & 0xFF000000u) | (uint32_t(bgr[2]) << 16) | (uint32_t(bgr[1]) << 8) | bgr[0];
-    }
+    for (int i = 0; i < count; ++i) destination[i] = TintWord(source[i], t);
 }

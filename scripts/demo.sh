@@ -34,18 +34,20 @@ echo "== ppihost list $plugin"
 host list "$(winpath "$plugin")"
 
 echo
-echo "== filter 0, \"Colorize...\": its set-up (OK pressed for you), then the run"
-rm -f out/colorize-setup.png out/colorize.png
-# Without a dialog to capture ppihost says so and fails, after the run.
-host setup "$(winpath "$plugin")" 0 "$(winpath out/chart.png)" --screenshot "$(winpath out/colorize-setup.png)" \
-    --press ok --run "$(winpath out/colorize.png)" || true
-[ -f out/colorize.png ] || { echo "demo: filter 0 wrote no image" >&2; exit 1; }
-shots=()
-if [ -f out/colorize-setup.png ]; then
-    shots=(out/colorize-setup.png)
-else
-    echo "(no dialog to capture: the set-up returned without one)"
-fi
+echo "== filter 0, \"Colorize...\": a copy of the plug-in in out/plugin/, its settings file holding X 150, Y 200"
+rm -rf out/plugin out/colorize*.png
+mkdir -p out/plugin
+cp "$plugin" out/plugin/
+printf '[HueTint]\r\nx=150\r\ny=200\r\npreview=1\r\n' >out/plugin/qvfilters.ini
+copy=$(winpath out/plugin/qvhuetint.ppi)
+# The template follows the user's language: English, then Japanese.
+echo "-- English set-up: screenshot, OK, then the run with the stored position"
+LANG=en_US.UTF-8 host setup "$copy" 0 "$(winpath out/chart.png)" --screenshot "$(winpath out/colorize-setup-en.png)" \
+    --press ok --run "$(winpath out/colorize.png)"
+echo "-- Japanese set-up: screenshot, Cancel"
+LANG=ja_JP.UTF-8 host setup "$copy" 0 "$(winpath out/chart.png)" --screenshot "$(winpath out/colorize-setup-ja.png)" \
+    --press cancel
+shots=(out/colorize-setup-en.png out/colorize-setup-ja.png)
 
 echo
 echo "== filter 1, \"Colorize by Drawcolor\", drawing colour 2060C0"

@@ -16,6 +16,19 @@ wine_env_start() {
         "$QV_WINE" wineboot -i >/dev/null 2>&1
         # No window manager on Xvfb: unmanaged windows map at once.
         "$QV_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        # The Japanese template's fonts and captions, drawn with a font that has the glyphs.
+        local reg="$WINEPREFIX/fonts.reg"
+        iconv -f UTF-8 -t UTF-16 >"$reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"MS UI Gothic"="Noto Sans CJK JP"
+"ＭＳ Ｐゴシック"="Noto Sans CJK JP"
+"ＭＳ ゴシック"="Noto Sans CJK JP"
+"MS PGothic"="Noto Sans CJK JP"
+"MS Gothic"="Noto Sans CJK JP"
+REG
+        "$QV_WINE" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
         "$QV_WINESERVER" -w
     fi
     # Our own display, whatever DISPLAY says: Xvfb picks a free number.

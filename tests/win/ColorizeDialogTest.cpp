@@ -677,11 +677,12 @@ TEST(ColorizeDialog, WriteItemIntToIniWritesOnlyIntegerTexts) {
     RemoveIni();
     Image image = TestImage(40, 30);
     ProbeDialog dialog;
+    const std::wstring ini(gIni.begin(), gIni.end());  // a temporary folder: ASCII
     RunProbe(dialog, image, [&](HWND d) {
         SetDlgItemTextA(d, IDC_X_EDIT, "77");
-        EXPECT_EQ(1, WriteItemIntToIni(d, "Probe", "x", IDC_X_EDIT, gIni.c_str()));
-        EXPECT_EQ(0, WriteItemIntToIni(d, "Probe", "label", IDC_GUIDE_LABEL, gIni.c_str()));
-        EXPECT_EQ(1, WriteItemIntToIni(d, "Probe", "nowhere", IDC_X_EDIT, nullptr));
+        EXPECT_EQ(1, WriteItemIntToIni(d, L"Probe", L"x", IDC_X_EDIT, ini.c_str()));
+        EXPECT_EQ(0, WriteItemIntToIni(d, L"Probe", L"label", IDC_GUIDE_LABEL, ini.c_str()));
+        EXPECT_EQ(1, WriteItemIntToIni(d, L"Probe", L"nowhere", IDC_X_EDIT, nullptr));
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, gIni.c_str());
     });
     EXPECT_EQ(77, IniInt("Probe", "x"));

@@ -187,6 +187,48 @@ TEST(HostileFolder, NonAsciiFolderNames) {
     }
 }
 
+// The host program itself in such a folder: the plug-in finds the host's
+// PBF_QueryClientInfo by the executable's path, which must name this very
+// program, not nothing and not a program of the same name in the folder its
+// ANSI form names.
+TEST(HostileFolder, HostInNonAsciiFolder) {
+    const std::wstring hostBuilt = Widen(ExeFolder()) + L"\\odd_folder_host.exe";
+    for (const wchar_t* name : kNames) {
+        SCOPED_TRACE(Utf8(name));
+        std::wstring otherName;
+        const AnsiView view = ViewOf(name, &otherName);
+        TempFolder base;
+        const std::wstring folder = Widen(base.Path()) + L"\\" + name;
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        const std::wstring host = folder + L"\\host.exe";
+        ASSERT_TRUE(CopyFileW(hostBuilt.c_str(), host.c_str(), FALSE)) << GetLastError();
+        const std::wstring plugin = folder + L"\\qvhuetint.ppi";
+        ASSERT_TRUE(CopyFileW(Widen(BuiltPluginPath()).c_str(), plugin.c_str(), FALSE));
+        if (view == AnsiView::OtherName) {
+            const std::wstring other = Widen(base.Path()) + L"\\" + otherName;
+            ASSERT_TRUE(CreateDirectoryW(other.c_str(), nullptr));
+            ASSERT_TRUE(CopyFileW(hostBuilt.c_str(), (other + L"\\host.exe").c_str(), FALSE));
+        }
+        // Its output (the pixel, or where it faulted) goes to this program's.
+        std::wstring commandLine = L"\"" + host + L"\" \"" + plugin + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        ASSERT_TRUE(CreateProcessW(host.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   folder.c_str(), &startup, &process))
+            << GetLastError();
+        const DWORD waited = WaitForSingleObject(process.hProcess, 30000);
+        DWORD code = 99;
+        GetExitCodeProcess(process.hProcess, &code);
+        if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 98);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        std::printf("code page %u, host in folder %s (%s): exit code %lu\n", GetACP(), Utf8(name).c_str(),
+                    Describe(view), code);
+        EXPECT_EQ(0u, code) << "0: blue from the host, 1: grey (no answer), 2: other, 3: no plug-in, 4: fault, 259: hung";
+    }
+}
+
 // A folder of 250 characters: with the file name qvhuetint.ppi the module
 // path is 264 characters, past MAX_PATH, so the host loads it by its "\\?\"
 // path. The plug-in cannot name its settings file and runs with the

@@ -7,12 +7,11 @@ typedef int(WINAPI* QueryClientInfoProc)(int code, void* out);
 }
 
 int QueryHostDrawColor(int code, void* out) {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return 0;
-    // The executable is already mapped: this only adds a reference to it.
-    HMODULE host = LoadLibraryA(path);
-    if (!host) return 0;
+    // The running executable itself, with a reference of our own, rather than
+    // its path: an ANSI path of a folder named outside the code page names no
+    // file or another program's, and a long one does not fit.
+    HMODULE host = nullptr;
+    if (!GetModuleHandleExW(0, nullptr, &host) || !host) return 0;
     int result = 0;
     if (auto query = reinterpret_cast<QueryClientInfoProc>(
             reinterpret_cast<void*>(GetProcAddress(host, "PBF_QueryClientInfo"))))

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/common/ReferenceTint.h"
+#include "tests/common/TestImage.h"
 #include "tests/win/GuardedMemory.h"
 #include "tests/win/HostAnswer.h"
 #include "tests/win/PluginLibrary.h"
@@ -49,7 +50,8 @@ std::string Show(const std::vector<int>& values) {
     return out;
 }
 
-uint32_t Canary(int x, int y) { return 0xC0000000u ^ (uint32_t(y) << 16) ^ (uint32_t(x) * 0x9E37u); }
+// The same place-dependent pattern as the other run tests.
+uint32_t Canary(int x, int y) { return TestImage::Canary(x, y); }
 
 void FillCanary(const GuardedPixels& p) {
     for (int y = 0; y < p.rows; ++y)

@@ -190,7 +190,11 @@ protected:
         for (const std::string& a : args) line += L" \"" + Widen(a) + L"\"";
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
-        const std::string outName = std::string(temp) + "ppihost-test-out-" + std::to_string(GetCurrentProcessId());
+        // Fresh names for every run: under Wine the last child's handles may
+        // still be closing when its process is already signalled.
+        static int runs = 0;
+        const std::string outName = std::string(temp) + "ppihost-test-out-" + std::to_string(GetCurrentProcessId()) +
+                                    "-" + std::to_string(++runs);
         const std::string errName = outName + ".err";
         SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
         HANDLE out = CreateFileA(outName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
@@ -205,7 +209,9 @@ protected:
         Result r;
         std::vector<wchar_t> buffer(line.begin(), line.end());
         buffer.push_back(0);
-        if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        // No console of its own: the three handles above are all it writes to.
+        if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                           &pi)) {
             if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
                 TerminateProcess(pi.hProcess, 99);
                 WaitForSingleObject(pi.hProcess, 5000);

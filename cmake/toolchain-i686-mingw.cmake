@@ -1,8 +1,13 @@
-# The shipped 32-bit plug-in.
+# The 32-bit build: the shipped plug-in, its host and tests. The test
+# programs need GoogleTest, which needs the POSIX-thread runtime; the plug-in
+# itself is built with the Win32-thread one (toolchain-i686-mingw-lean.cmake).
+if(NOT QV_MINGW_THREADS)
+    set(QV_MINGW_THREADS posix)
+endif()
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-${QV_MINGW_THREADS})
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-${QV_MINGW_THREADS})
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

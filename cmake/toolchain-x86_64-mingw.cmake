@@ -1,8 +1,11 @@
 # The 64-bit build of the same sources: its tests run under Wine beside the 32-bit ones.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+if(NOT QV_MINGW_THREADS)
+    set(QV_MINGW_THREADS posix)
+endif()
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-${QV_MINGW_THREADS})
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-${QV_MINGW_THREADS})
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -10,6 +10,7 @@
 
 #include "host/Commands.h"
 #include "host/Console.h"
+#include "host/FaultGuard.h"
 #include "host/HostError.h"
 #include "host/ProgressBar.h"
 
@@ -18,26 +19,17 @@ namespace {
 // A fault inside a plug-in ends the process with one line instead of a crash
 // dialog; outputs are only renamed into place after a finished run, so none
 // is left half-written.
-LONG WINAPI ReportFault(EXCEPTION_POINTERS* info) {
-    const EXCEPTION_RECORD* record = info->ExceptionRecord;
-    char module[MAX_PATH] = "an unknown module";
-    HMODULE owner = nullptr;
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           static_cast<const char*>(record->ExceptionAddress), &owner)) {
-        char path[MAX_PATH];
-        if (GetModuleFileNameA(owner, path, MAX_PATH)) {
-            const char* name = path;
-            for (const char* p = path; *p; ++p)
-                if (*p == '\\' || *p == '/') name = p + 1;
-            lstrcpynA(module, name, MAX_PATH);
-        }
-    }
+[[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
+    char module[MAX_PATH];
+    FaultModuleName(record.ExceptionAddress, module, MAX_PATH);
     char text[MAX_PATH + 96];
     std::snprintf(text, sizeof text, "%sppihost: exception 0x%08lX in %s; nothing was written\n",
-                  ProgressBar::LineOpen() ? "\n" : "", static_cast<unsigned long>(record->ExceptionCode), module);
+                  ProgressBar::LineOpen() ? "\n" : "", static_cast<unsigned long>(record.ExceptionCode), module);
     WriteStderr(text);
     ExitProcess(3);
 }
+
+LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS* info) { ReportFault(*info->ExceptionRecord); }
 
 int Dispatch(const std::vector<std::string>& args) {
     if (args.empty()) throw HostError("no command; run 'ppihost help' for usage", kExitUsage);
@@ -59,7 +51,8 @@ int Dispatch(const std::vector<std::string>& args) {
 int wmain(int argc, wchar_t** argv) {
     // No system dialog for a plug-in that cannot be loaded.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
-    SetUnhandledExceptionFilter(ReportFault);
+    InstallFaultGuard(ReportFault);
+    SetUnhandledExceptionFilter(ReportUnhandled);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(Utf8FromWide(argv[i]));
     try {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the shipped 32-bit plug-in and
-# the 64-bit build, and shows the 64-bit plug-in at work in ppihost under
-# wine64: its filter list, both filters over the bundled test chart, and the
-# set-up of "Colorize...". Results go to out/.
+# the 64-bit build, and shows the shipped plug-in at work in the 32-bit
+# ppihost under Wine: its filter list, both filters over the bundled test
+# chart, and the set-up of "Colorize...". Where the kernel runs no 32-bit code
+# at all, the 64-bit twin stands in, and the demo says so. Results go to out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,7 +14,15 @@ source scripts/wine-env.sh
 wine_env_start
 trap wine_env_stop EXIT
 
-bin=build/win64/bin
+if "$QV_WINETREE" --runs-32bit; then
+    bin=build/win32/bin
+    wine=("${QV_WINE32[@]}")
+else
+    echo "NOTE: this kernel runs no 32-bit x86 code (IA-32 emulation is off), so Wine cannot run the"
+    echo "      shipped 32-bit build here; the demo runs its 64-bit twin, built from the same sources."
+    bin=build/win64/bin
+    wine=("${QV_WINE[@]}")
+fi
 plugin=$bin/qvhuetint.ppi
 mkdir -p out
 
@@ -23,7 +32,7 @@ winpath() {
     p=$(realpath -m "$1")
     printf 'Z:%s' "${p//\//\\}"
 }
-host() { timeout 120 "$QV_WINE" "$bin/ppihost.exe" "$@"; }
+host() { timeout 120 "${wine[@]}" "$bin/ppihost.exe" "$@"; }
 
 echo
 echo "== the test chart"
@@ -60,7 +69,8 @@ host run "$(winpath "$plugin")" 1 "$(winpath out/chart.png)" "$(winpath out/draw
     --rect 64,32,448,320 --draw-color C04020
 
 echo
-echo "Shipped 32-bit plug-in (checked statically, not run here): $(realpath build/win32/bin/qvhuetint.ppi)"
+echo "Plug-in shown: $(realpath "$plugin")"
+echo "Shipped 32-bit plug-in: $(realpath build/win32/bin/qvhuetint.ppi)"
 echo "Images written:"
 for f in out/chart.png "${shots[@]}" out/colorize.png out/drawcolor.png out/drawcolor-rect.png; do
     echo "  $(realpath "$f")"

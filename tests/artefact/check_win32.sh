@@ -126,6 +126,21 @@ for dll in $dlls; do
     esac
 done
 
+# The plug-in starts no threads: it must not import what injects into or
+# steers other threads, as the POSIX-thread runtime does, nor install a
+# process-wide exception handler.
+echo "imports: nothing that controls threads or processes"
+functions=$(awk '/DLL Name:/ {on = 1; next} on && /^[[:space:]]*[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+[A-Za-z_]/ {print $3}' <<<"$private")
+for f in OpenProcess OpenThread SuspendThread ResumeThread GetThreadContext SetThreadContext CreateRemoteThread \
+         WriteProcessMemory AddVectoredExceptionHandler GetTickCount64; do
+    grep -qx "$f" <<<"$functions" && fail "imports $f" || ok "does not import $f"
+done
+# What the header claims is what the imports allow: Windows XP, version 5.1.
+os=$(u16 $((pe + 24 + 40))).$(u16 $((pe + 24 + 42)))
+subsystem=$(u16 $((pe + 24 + 48))).$(u16 $((pe + 24 + 50)))
+[ "$os" = 5.1 ] && [ "$subsystem" = 5.1 ] && ok "OS and subsystem version 5.1 (Windows XP)" ||
+    fail "OS version $os, subsystem version $subsystem; expected 5.1 (Windows XP)"
+
 # --- SSE2, no x87 ------------------------------------------------------------
 echo "floating point: SSE2 doubles, no x87 instruction in the plug-in's colour code"
 disassembly=$("$objdump" -d --no-show-raw-insn "$ppi")

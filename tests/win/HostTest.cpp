@@ -377,11 +377,17 @@ TEST_F(HostTest, FailedRunLeavesExistingOutputAlone) {
     EXPECT_EQ((std::vector<std::string>{"in.bmp", "out.png"}), Files());
 }
 
-// A plug-in that faults is reported in one line and leaves no file.
+// A plug-in that faults is reported in one line and leaves no file, also
+// when the fault is inside its dialog procedure, where Wine would catch it.
 TEST_F(HostTest, FaultInPluginIsReported) {
-    const Result r = Host({"run", testPlugin, "1", dir + "in.bmp", dir + "out.png"});
-    ExpectOneLineError(r, "in host_test_plugin.ppi");
-    EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"run", testPlugin, "1", dir + "in.bmp", dir + "out.png"},
+          std::vector<std::string>{"setup", testPlugin, "1", dir + "in.bmp", "--run", dir + "out.png"}}) {
+        const Result r = Host(args);
+        EXPECT_EQ(3u, r.exitCode) << args[0];
+        ExpectOneLineError(r, "in host_test_plugin.ppi");
+        EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
+    }
 }
 
 // The query answers code 1 with blue, green, red and a zero, in exactly four

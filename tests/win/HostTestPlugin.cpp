@@ -1,6 +1,6 @@
 // A stand-in plug-in for ppihost's own tests: filter 0 has a modal set-up
-// dialog, filter 1 faults, filter 2 reports what the host's
-// PBF_QueryClientInfo wrote.
+// dialog, filter 1 faults (when run, and inside its set-up dialog's
+// procedure), filter 2 reports what the host's PBF_QueryClientInfo wrote.
 #include <windows.h>
 
 #include <cstring>
@@ -18,6 +18,11 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
         EndDialog(hwnd, LOWORD(wParam));
         return TRUE;
     }
+    return FALSE;
+}
+
+INT_PTR CALLBACK FaultingDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) *static_cast<volatile int*>(nullptr) = 1;
     return FALSE;
 }
 
@@ -69,8 +74,9 @@ __declspec(dllexport) int WINAPI PBF_Execute(int index, int, void*, void* destin
 
 // 1 for OK, 0 for Cancel, 7 when the dialog could not be created.
 __declspec(dllexport) int WINAPI PBF_Setup(int index, HWND parent, void*, int, int) {
-    if (index != 0) return 1;
-    const INT_PTR result = DialogBoxParamW(module, MAKEINTRESOURCEW(200), parent, DialogProc, 0);
+    if (index == 2) return 1;
+    const INT_PTR result =
+        DialogBoxParamW(module, MAKEINTRESOURCEW(200), parent, index == 1 ? FaultingDialogProc : DialogProc, 0);
     return result == IDOK ? 1 : (result == IDCANCEL ? 0 : 7);
 }
 

@@ -10,22 +10,25 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/FaultGuard.h"
 #include "tests/common/TestImage.h"
 #include "tests/win/HostAnswer.h"
 
 typedef int(WINAPI* ExecuteProc)(int, int, void*, void*, int, Region*, int, int, int, void*, void*);
 
 namespace {
-LONG WINAPI EndOnFault(EXCEPTION_POINTERS* info) {
-    std::printf("fault 0x%08lX at %p\n", info->ExceptionRecord->ExceptionCode, info->ExceptionRecord->ExceptionAddress);
+[[noreturn]] void EndOnFault(const EXCEPTION_RECORD& record) {
+    std::printf("fault 0x%08lX at %p\n", static_cast<unsigned long>(record.ExceptionCode), record.ExceptionAddress);
     std::fflush(stdout);
     ExitProcess(4);
 }
+LONG WINAPI EndOnUnhandled(EXCEPTION_POINTERS* info) { EndOnFault(*info->ExceptionRecord); }
 }  // namespace
 
 int main() {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    SetUnhandledExceptionFilter(EndOnFault);
+    InstallFaultGuard(EndOnFault);
+    SetUnhandledExceptionFilter(EndOnUnhandled);
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv || argc < 2) return 3;

@@ -1,0 +1,68 @@
+#include "host/FaultGuard.h"
+
+#include <cwchar>
+
+namespace {
+
+FaultReport theReport;
+
+bool IsHardwareFault(DWORD code) {
+    switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The system's DLLs (Wine's among them) may fault on purpose and handle it
+// themselves; they all live under the Windows folder.
+bool InSystemModule(const void* address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &module))
+        return false;
+    wchar_t path[MAX_PATH];
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (!GetModuleFileNameW(module, path, MAX_PATH) || length == 0 || length >= MAX_PATH) return false;
+    return _wcsnicmp(path, windows, length) == 0 && (path[length] == L'\\' || path[length] == L'/');
+}
+
+// First in the chain, so it sees a fault even where it is raised inside a
+// window procedure: Wine catches those around its callbacks and goes on, and
+// an unhandled-exception filter never hears of them.
+LONG CALLBACK Guard(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD& record = *info->ExceptionRecord;
+    if (IsHardwareFault(record.ExceptionCode) && !InSystemModule(record.ExceptionAddress)) theReport(record);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+void InstallFaultGuard(FaultReport report) {
+    theReport = report;
+    AddVectoredExceptionHandler(1, Guard);
+}
+
+void FaultModuleName(const void* address, char* name, int size) {
+    lstrcpynA(name, "an unknown module", size);
+    HMODULE owner = nullptr;
+    char path[MAX_PATH];
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<const char*>(address), &owner) ||
+        !GetModuleFileNameA(owner, path, MAX_PATH))
+        return;
+    const char* file = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '\\' || *p == '/') file = p + 1;
+    lstrcpynA(name, file, size);
+}

@@ -1,0 +1,16 @@
+// Ends the process on a fault in this program's own code or a plug-in's,
+// wherever it happens, instead of leaving it to Wine or Windows.
+#pragma once
+
+#include <windows.h>
+
+// Called with the fault; must not return (it ends the process).
+typedef void (*FaultReport)(const EXCEPTION_RECORD& record);
+
+// Registers `report` as the first vectored exception handler. It sees
+// hardware faults (access violations, illegal instructions, divisions by
+// zero, stack overflows) raised outside the system's own DLLs.
+void InstallFaultGuard(FaultReport report);
+
+// The file name of the module holding `address`, or "an unknown module".
+void FaultModuleName(const void* address, char* name, int size);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/common/EveryColour.h"
 #include "tests/common/TestImage.h"
 #include "tests/win/HostAnswer.h"
 #include "tests/win/PluginLibrary.h"
@@ -93,6 +94,28 @@ TEST(TintImage, DrawColorWithHostColours) {
         CheckRegions(plugin, 1, c,
                      "host colour " + std::to_string(c.red) + "," + std::to_string(c.green) + "," +
                          std::to_string(c.blue));
+    }
+}
+
+// Every colour through the export, for the guide colours that the kernel
+// tests force each kernel with: the bytes of the literal loop, which a test of
+// each build pins, so both builds give the same bytes.
+TEST(TintImage, DrawColorOverEveryColour) {
+    PluginLibrary plugin(BuiltPluginPath());
+    ASSERT_TRUE(plugin.Loaded());
+    const std::vector<uint32_t>& source = AllColours();
+    std::vector<uint32_t> expected, destination(source.size());
+    for (const GuideColor guide : ExhaustiveGuides()) {
+        SCOPED_TRACE(Describe(guide));
+        HostAnswer& answer = TheHostAnswer();
+        answer = HostAnswer();
+        const unsigned char bytes[4] = {guide.blue, guide.green, guide.red, 0};
+        std::memcpy(answer.bytes, bytes, 4);
+        Literal(source, guide, expected);
+        std::fill(destination.begin(), destination.end(), kCanary);
+        Region all = {0, 0, kSide, kSide};
+        plugin.Execute(1, const_cast<uint32_t*>(source.data()), destination.data(), &all, kSide, nullptr, nullptr);
+        EXPECT_TRUE(SamePixels(expected, destination, source));
     }
 }
 

@@ -96,6 +96,9 @@ void ColorizeDialog::OnEditChange(int editId) {
         restoring = true;
         SetDlgItemInt(hwnd, editId, static_cast<UINT>(field), TRUE);
         restoring = false;
+        // Setting the text leaves the caret at the start, where the next digit
+        // would land in front of the old ones; selected, the text is replaced.
+        SendDlgItemMessageA(hwnd, editId, EM_SETSEL, 0, -1);
         return;
     }
     if (value == field) return;

@@ -868,6 +868,26 @@ TEST(ColorizeSetup, EnterPressesOk) {
     EXPECT_EQ(33, IniInt("HueTint", "x"));
 }
 
+// A host timer may call set-up again while the dialog is open: that call
+// says no at once, and the open dialog goes on as before.
+TEST(ColorizeSetup, NestedSetupSaysNoAndLeavesTheOpenDialogAlone) {
+    Image image = TestImage(40, 30);
+    RemoveIni();
+    SetupFn setup = reinterpret_cast<SetupFn>(reinterpret_cast<void*>(GetProcAddress(gPlugin, "PBF_Setup")));
+    ASSERT_TRUE(setup);
+    EXPECT_EQ(1, HostSetup(
+                     image,
+                     [&](HWND d) {
+                         EXPECT_EQ(0, setup(0, nullptr, image.pixels.data(), image.width, image.height));
+                         SetDlgItemTextA(d, IDC_X_EDIT, "64");
+                         SetDlgItemTextA(d, IDC_Y_EDIT, "128");
+                         EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
+                     },
+                     IDOK));
+    EXPECT_EQ(64, IniInt("HueTint", "x"));
+    EXPECT_EQ(128, IniInt("HueTint", "y"));
+}
+
 TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
     // The plug-in's own path fits in MAX_PATH, the settings file's would not.
     TempFolder temp;

@@ -96,6 +96,9 @@ void ColorizeDialog::OnEditChange(int editId) {
         restoring = true;
         SetDlgItemInt(hwnd, editId, static_cast<UINT>(field), TRUE);
         restoring = false;
+        // Setting the text leaves the caret at the start, where the next digit
+        // would land in front of the old ones; selected, the text is replaced.
+        SendDlgItemMessageA(hwnd, editId, EM_SETSEL, 0, -1);
         return;
     }
     if (value == field) return;
@@ -137,8 +140,9 @@ void ColorizeDialog::SaveSettings() { SaveTintSettings(hwnd); }
 
 bool ColorizeDialog::RenderPreview(PreviewControl& control, const int* destination, const int* source,
                                    const int* size) {
-    if (!IsPreviewChecked()) return PreviewDialog::RenderPreview(control, destination, source, size);
+    // A host may pass a size without pixels; the plain image would read them too.
     if (!pixels) return false;
+    if (!IsPreviewChecked()) return PreviewDialog::RenderPreview(control, destination, source, size);
     // From the boxes, not the fields: the preview shows what OK would store.
     const int px = static_cast<int>(GetDlgItemInt(hwnd, IDC_X_EDIT, nullptr, FALSE));
     const int py = static_cast<int>(GetDlgItemInt(hwnd, IDC_Y_EDIT, nullptr, FALSE));

@@ -14,10 +14,16 @@ int DialogBase::TemplateIdForLanguage() {
 }
 
 int DialogBase::DoModal(HWND parent) {
+    // A second dialog (a host timer calling set-up inside our modal loop)
+    // would take over the class-static pointers of the open one for good.
+    if (currentDialog) return -1;
     currentDialog = this;
     // The plug-in's own module: the host's resources never hold our template.
-    return static_cast<int>(DialogBoxParamA(FilterModule::Instance(), MAKEINTRESOURCEA(templateId), parent,
-                                            StaticDialogProc, 0));
+    const int result = static_cast<int>(DialogBoxParamA(FilterModule::Instance(), MAKEINTRESOURCEA(templateId),
+                                                        parent, StaticDialogProc, 0));
+    // The window is gone by now; no message reaches StaticDialogProc.
+    currentDialog = nullptr;
+    return result;
 }
 
 // Messages before WM_INITDIALOG (WM_SETFONT and friends) already reach the

@@ -24,7 +24,8 @@ public:
     virtual void OnCancel();
 
     // Runs the dialog from the plug-in's own resources; returns 1 (OK), 2
-    // (Cancel) or the system's failure value.
+    // (Cancel) or the system's failure value. While a dialog runs, another
+    // returns -1 at once.
     int DoModal(HWND parent);
     HWND Handle() const { return hwnd; }
 
@@ -37,6 +38,6 @@ protected:
 
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    // The dialog whose modal loop runs; one at a time.
+    // The dialog whose modal loop runs, null between dialogs; one at a time.
     static DialogBase* currentDialog;
 };

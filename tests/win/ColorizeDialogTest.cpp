@@ -411,6 +411,45 @@ TEST(ColorizeDialog, EditBoxesAcceptOnlyZeroAndOneTo255WithoutLeadingZero) {
     });
 }
 
+// Keystrokes as the message loop delivers them: '*' selects all, '\b' is
+// Backspace. A refused text comes back selected whole, so the next digit
+// replaces it instead of landing in front of it.
+TEST(ColorizeDialog, PutBackValueIsSelectedForTheNextDigit) {
+    RemoveIni();
+    Image image = TestImage(40, 30);
+    ProbeDialog dialog;
+    RunProbe(dialog, image, [&](HWND d) {
+        struct Typing {
+            const char* keys;
+            int x;
+            DWORD selStart, selEnd;
+        };
+        const Typing typings[] = {
+            {"*130\b\b\b", 1, 0, 1},
+            {"*130\b\b\b64", 64, 2, 2},
+            {"*300", 30, 0, 2},
+            {"*3001", 1, 1, 1},
+        };
+        HWND edit = GetDlgItem(d, IDC_X_EDIT);
+        for (const Typing& t : typings) {
+            std::string step;
+            for (const char* k = t.keys; *k; ++k) {
+                if (*k == '*') {
+                    SendMessageA(edit, EM_SETSEL, 0, -1);
+                } else {
+                    SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(*k), 1);
+                }
+                step += *k == '\b' ? std::string("<BS>") : std::string(1, *k);
+            }
+            ExpectPosition(d, dialog, t.x, 255, step.c_str());
+            DWORD start = 0, end = 0;
+            SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+            EXPECT_EQ(t.selStart, start) << step;
+            EXPECT_EQ(t.selEnd, end) << step;
+        }
+    });
+}
+
 TEST(ColorizeDialog, SliderStepsGoThroughTheEditBox) {
     RemoveIni();
     Image image = TestImage(40, 30);
@@ -827,6 +866,26 @@ TEST(ColorizeSetup, EnterPressesOk) {
                      },
                      0));
     EXPECT_EQ(33, IniInt("HueTint", "x"));
+}
+
+// A host timer may call set-up again while the dialog is open: that call
+// says no at once, and the open dialog goes on as before.
+TEST(ColorizeSetup, NestedSetupSaysNoAndLeavesTheOpenDialogAlone) {
+    Image image = TestImage(40, 30);
+    RemoveIni();
+    SetupFn setup = reinterpret_cast<SetupFn>(reinterpret_cast<void*>(GetProcAddress(gPlugin, "PBF_Setup")));
+    ASSERT_TRUE(setup);
+    EXPECT_EQ(1, HostSetup(
+                     image,
+                     [&](HWND d) {
+                         EXPECT_EQ(0, setup(0, nullptr, image.pixels.data(), image.width, image.height));
+                         SetDlgItemTextA(d, IDC_X_EDIT, "64");
+                         SetDlgItemTextA(d, IDC_Y_EDIT, "128");
+                         EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
+                     },
+                     IDOK));
+    EXPECT_EQ(64, IniInt("HueTint", "x"));
+    EXPECT_EQ(128, IniInt("HueTint", "y"));
 }
 
 TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {

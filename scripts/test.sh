@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Every test: installs what is missing, builds everything, and runs one ctest
 # over it: native unit tests, the same under ASan/UBSan with short fuzzing,
-# the 64-bit build under wine64 with dialogs on Xvfb, and static checks of the
-# 32-bit artefact.
+# the 32-bit and the 64-bit build under Wine with dialogs on Xvfb, static
+# checks of the shipped artefact, and the release checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

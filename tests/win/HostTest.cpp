@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/CommandLine.h"
+#include "host/ProgressBar.h"
 #include "host/WicImage.h"
 
 namespace {
@@ -277,7 +278,8 @@ TEST_F(HostTest, DrawColorRunTintsEveryPixel) {
         if (c.drawColor) args.insert(args.end(), {"--draw-color", c.drawColor});
         const Result r = Host(args);
         ASSERT_EQ(0u, r.exitCode) << c.out << "\n" << r;
-        EXPECT_NE(std::string::npos, r.err.find("100%")) << r;
+        // Not a console: the finished bar alone, 79 columns wide.
+        EXPECT_EQ("Colorize by Drawcolor|描画色による単色効果 [#############################] 100%\n", r.err);
         Pixels out;
         const std::string path = dir + c.out;
         ASSERT_TRUE(path.back() == 'p' ? ReadBmp(path, out) : ReadPng(path, out)) << path;
@@ -543,6 +545,34 @@ TEST(HostCommandLine, RectanglesAndTheirChecks) {
         } else {
             EXPECT_EQ("", problem) << c.text;
         }
+    }
+}
+
+// The line fits the columns it is given; the bar gives way first, then the
+// label, wide characters counting two.
+TEST(HostProgress, LineFitsTheColumns) {
+    const std::string name = "Colorize by Drawcolor|描画色による単色効果";  // 42 columns
+    struct Case {
+        std::string label, counter;
+        int percent, columns;
+        std::string line;
+    };
+    const Case cases[] = {
+        {name, "", 100, 79, name + " [" + std::string(29, '#') + "] 100%"},
+        {name, "", 50, 79, name + " [" + std::string(14, '#') + std::string(15, '.') + "]  50%"},
+        {name, "[3/12]", 100, 79, "[3/12] " + name + " [" + std::string(22, '#') + "] 100%"},
+        {name, "", 0, 59, "Colorize by Drawcolor|描画色による単色... [..........]   0%"},
+        {name, "", 7, 20, "Colorize by ...   7%"},
+        {"Fault", "", 100, 200, "Fault [" + std::string(40, '#') + "] 100%"},
+        {"ｶﾗｰ", "", 100, 20, "ｶﾗｰ [#########] 100%"},
+        {"単色効果", "", 100, 12, "単色... 100%"},
+        {"単色効果", "", 100, 11, "単... 100%"},
+        {"Dialog", "", 100, 4, "100%"},
+    };
+    for (const Case& c : cases) {
+        const std::string line = ProgressLine(c.label, c.counter, c.percent, c.columns);
+        EXPECT_EQ(c.line, line) << c.columns << " columns";
+        EXPECT_LE(DisplayColumns(line), c.columns) << line;
     }
 }
 

@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "host/ClientInfo.h"
 #include "host/CommandLine.h"
 #include "host/Console.h"
 #include "host/HostError.h"
+#include "host/OutputFile.h"
 #include "host/PluginLibrary.h"
 #include "host/ProgressBar.h"
 #include "host/SetupSession.h"
@@ -49,18 +52,23 @@ std::string RectText(const FilterRect& r) {
            std::to_string(r.bottom);
 }
 
-// Runs the filter over rect of source and writes the result to out (UTF-8).
-void RunFilter(const PluginLibrary& plugin, int index, Image& source, FilterRect rect, const std::string& out) {
+// Runs the filter over rect of source and returns the result.
+Image RunFilter(const PluginLibrary& plugin, int index, Image& source, FilterRect rect,
+                const std::string& counter = std::string()) {
     // A copy of the source, so that pixels outside the rectangle keep theirs.
     Image destination = source;
-    {
-        ProgressBar bar(plugin.Name(index));
-        plugin.Execute(index, source.pixels.data(), destination.pixels.data(), &rect, source.width,
-                       ProgressBar::Callback, &bar);
-    }
-    SaveImageFile(WideFromUtf8(out), destination);
-    WriteStdout("wrote " + out + " (" + std::to_string(source.width) + "x" + std::to_string(source.height) +
-                ", filter " + std::to_string(index) + ", rectangle " + RectText(rect) + ")\n");
+    ProgressBar bar(plugin.Name(index), counter);
+    plugin.Execute(index, source.pixels.data(), destination.pixels.data(), &rect, source.width, ProgressBar::Callback,
+                   &bar);
+    return destination;
+}
+
+void WriteResult(OutputFile& out, const Image& image, int index, const FilterRect& rect) {
+    out.Write(image);
+    out.Commit();
+    WriteStdout("wrote " + Utf8FromWide(out.Path()) + " (" + std::to_string(image.width) + "x" +
+                std::to_string(image.height) + ", filter " + std::to_string(index) + ", rectangle " + RectText(rect) +
+                ")\n");
 }
 
 }  // namespace
@@ -99,8 +107,10 @@ int RunCommand(const std::vector<std::string>& args) {
 
     PluginLibrary plugin(pluginPath);
     plugin.CheckIndex(index);
-    // Checked before the run, so no work is thrown away.
-    CheckOutputPath(outPath);
+    // Begun before the run, so no work is thrown away for want of a place
+    // to put it.
+    ExpectOutputs(1);
+    OutputFile out(outPath);
     ComScope com;
     Image source = LoadImageFile(inPath);
     if (rectText) {
@@ -110,7 +120,8 @@ int RunCommand(const std::vector<std::string>& args) {
         rect = {0, 0, source.width, source.height};
     }
 
-    RunFilter(plugin, index, source, rect, parsed.positional[3]);
+    Image result = RunFilter(plugin, index, source, rect);
+    WriteResult(out, result, index, rect);
     return 0;
 }
 
@@ -118,10 +129,6 @@ int SetupCommand(const std::vector<std::string>& args) {
     const ParsedArgs parsed = Split(args, {"--screenshot", "--press", "--run", "--draw-color"}, 3, kSetupUsage);
     SetupRequest request;
     request.index = IndexArgument(parsed.positional[1]);
-    if (const std::string* shot = parsed.Option("--screenshot")) {
-        request.screenshot = WideFromUtf8(*shot);
-        CheckOutputPath(request.screenshot);
-    }
     if (const std::string* press = parsed.Option("--press")) {
         if (*press == "ok")
             request.press = IDOK;
@@ -130,12 +137,19 @@ int SetupCommand(const std::vector<std::string>& args) {
         else
             throw HostError("bad button '" + *press + "': expected ok or cancel", kExitUsage);
     }
-    const std::string* runOut = parsed.Option("--run");
-    if (runOut) CheckOutputPath(WideFromUtf8(*runOut));
+    const std::string* shotPath = parsed.Option("--screenshot");
+    const std::string* runPath = parsed.Option("--run");
+    if (shotPath && runPath && FileKey(WideFromUtf8(*shotPath)) == FileKey(WideFromUtf8(*runPath)))
+        throw HostError("--screenshot and --run name the same file", kExitUsage);
     ApplyDrawColor(parsed);
 
     PluginLibrary plugin(WideFromUtf8(parsed.positional[0]));
     plugin.CheckIndex(request.index);
+    ExpectOutputs((shotPath ? 1 : 0) + (runPath ? 1 : 0));
+    std::unique_ptr<OutputFile> shot, runOut;
+    if (shotPath) shot.reset(new OutputFile(WideFromUtf8(*shotPath)));
+    if (runPath) runOut.reset(new OutputFile(WideFromUtf8(*runPath)));
+    request.screenshot = shot.get();
     ComScope com;
     Image image = LoadImageFile(WideFromUtf8(parsed.positional[2]));
     // The set-up only borrows the image; the run starts from the file's pixels.
@@ -145,16 +159,22 @@ int SetupCommand(const std::vector<std::string>& args) {
     std::string text = outcome.dialogShown ? "dialog: shown, " + std::to_string(outcome.dialogWidth) + "x" +
                                                  std::to_string(outcome.dialogHeight) + "\n"
                                            : std::string("dialog: none\n");
-    if (outcome.screenshotWritten) text += "screenshot: " + *parsed.Option("--screenshot") + "\n";
+    if (outcome.screenshotWritten) text += "screenshot: " + *shotPath + "\n";
     text += "PBF_Setup(" + std::to_string(request.index) + ") returned " + std::to_string(outcome.result) +
             (outcome.result == 1 ? ": the host should now run the filter\n"
                                  : ": the host should not run the filter\n");
     WriteStdout(text);
 
     // As a host does: the filter runs only after its set-up said so.
-    if (runOut && outcome.result == 1)
-        RunFilter(plugin, request.index, image, {0, 0, image.width, image.height}, *runOut);
-    if (!request.screenshot.empty() && !outcome.screenshotWritten) {
+    if (runOut && outcome.result == 1) {
+        const FilterRect whole = {0, 0, image.width, image.height};
+        Image result = RunFilter(plugin, request.index, image, whole);
+        if (shot && outcome.screenshotWritten) shot->Commit();
+        WriteResult(*runOut, result, request.index, whole);
+    } else if (shot && outcome.screenshotWritten) {
+        shot->Commit();
+    }
+    if (shot && !outcome.screenshotWritten) {
         const std::string why = outcome.dialogShown ? outcome.screenshotError : "the plug-in showed no dialog";
         throw HostError("no screenshot written: " + why);
     }
@@ -163,14 +183,15 @@ int SetupCommand(const std::vector<std::string>& args) {
 
 int ChartCommand(const std::vector<std::string>& args) {
     const ParsedArgs parsed = Split(args, {}, 1, kChartUsage);
-    const std::wstring outPath = WideFromUtf8(parsed.positional[0]);
-    CheckOutputPath(outPath);
+    ExpectOutputs(1);
+    OutputFile out(WideFromUtf8(parsed.positional[0]));
     Image chart;
     chart.width = kChartWidth;
     chart.height = kChartHeight;
     chart.pixels = DrawTestChart();
     ComScope com;
-    SaveImageFile(outPath, chart);
+    out.Write(chart);
+    out.Commit();
     WriteStdout("wrote " + parsed.positional[0] + " (" + std::to_string(kChartWidth) + "x" +
                 std::to_string(kChartHeight) + " test chart)\n");
     return 0;

@@ -63,33 +63,35 @@ void CreateFactory(ComPtr<IWICImagingFactory>& factory) {
           "cannot start the Windows Imaging Component");
 }
 
-bool ContainerFor(const std::wstring& path, GUID& container) {
-    const std::string ext = ExtensionOf(Utf8FromWide(path));
-    if (ext == ".png") {
-        container = GUID_ContainerFormatPng;
-        return true;
-    }
-    if (ext == ".bmp" || ext == ".dib") {
-        container = GUID_ContainerFormatBmp;
-        return true;
-    }
-    return false;
-}
-
 bool IsOpaque(const Image& image) {
     for (uint32_t p : image.pixels)
         if ((p >> 24) != 0xFF) return false;
     return true;
 }
 
-void Encode(IWICImagingFactory* factory, const std::wstring& file, const GUID& container, const Image& image,
-            const std::string& what) {
-    ComPtr<IWICStream> stream;
-    Check(factory->CreateStream(stream.Out()), what);
-    Check(stream->InitializeFromFilename(file.c_str(), GENERIC_WRITE), what);
+}  // namespace
+
+bool FormatForName(const std::wstring& path, FileFormat& format) {
+    const std::string ext = ExtensionOf(Utf8FromWide(path));
+    if (ext == ".png") {
+        format = FileFormat::Png;
+        return true;
+    }
+    if (ext == ".bmp" || ext == ".dib") {
+        format = FileFormat::Bmp;
+        return true;
+    }
+    return false;
+}
+
+void EncodeImage(IStream* stream, FileFormat format, const Image& image, const std::string& what) {
+    ComPtr<IWICImagingFactory> factory;
+    CreateFactory(factory);
     ComPtr<IWICBitmapEncoder> encoder;
-    Check(factory->CreateEncoder(container, nullptr, encoder.Out()), what);
-    Check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache), what);
+    Check(factory->CreateEncoder(format == FileFormat::Png ? GUID_ContainerFormatPng : GUID_ContainerFormatBmp,
+                                 nullptr, encoder.Out()),
+          what);
+    Check(encoder->Initialize(stream, WICBitmapEncoderNoCache), what);
     ComPtr<IWICBitmapFrameEncode> frame;
     ComPtr<IPropertyBag2> options;
     Check(encoder->CreateNewFrame(frame.Out(), options.Out()), what);
@@ -105,18 +107,15 @@ void Encode(IWICImagingFactory* factory, const std::wstring& file, const GUID& c
                                           reinterpret_cast<BYTE*>(const_cast<uint32_t*>(image.pixels.data())),
                                           bitmap.Out()),
           what);
-    WICPixelFormatGUID format = IsOpaque(image) ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA;
-    Check(frame->SetPixelFormat(&format), what);
+    WICPixelFormatGUID pixelFormat = IsOpaque(image) ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA;
+    Check(frame->SetPixelFormat(&pixelFormat), what);
     // The encoder may have picked a format of its own: convert to it.
     ComPtr<IWICBitmapSource> converted;
-    Check(WICConvertBitmapSource(format, bitmap.Get(), converted.Out()), what);
+    Check(WICConvertBitmapSource(pixelFormat, bitmap.Get(), converted.Out()), what);
     Check(frame->WriteSource(converted.Get(), nullptr), what);
     Check(frame->Commit(), what);
     Check(encoder->Commit(), what);
-    Check(stream->Commit(STGC_DEFAULT), what);
 }
-
-}  // namespace
 
 ComScope::ComScope() : initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
 
@@ -149,61 +148,4 @@ Image LoadImageFile(const std::wstring& path) {
     image.pixels.resize(size_t(w) * h);
     Check(converter->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(image.pixels.data())), what);
     return image;
-}
-
-namespace {
-
-// The output's full path and its folder, with the trailing separator.
-void SplitOutputPath(const std::wstring& path, const std::string& what, std::wstring& full, std::wstring& folder) {
-    wchar_t buffer[MAX_PATH * 4];
-    wchar_t* namePart = nullptr;
-    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, buffer, &namePart);
-    if (n == 0 || n >= MAX_PATH * 4 || !namePart) throw HostError(what + ": not a usable file name");
-    full = buffer;
-    folder.assign(buffer, namePart);
-}
-
-// A new, empty file in folder; the caller deletes it.
-std::wstring CreateTempFile(const std::wstring& folder, const std::string& what) {
-    wchar_t temp[MAX_PATH * 4];
-    if (!GetTempFileNameW(folder.c_str(), L"ppi", 0, temp))
-        throw HostError(what + ": " + SystemMessage(GetLastError()));
-    return temp;
-}
-
-}  // namespace
-
-void CheckOutputPath(const std::wstring& path) {
-    const std::string what = "cannot write " + Quoted(path);
-    GUID container;
-    if (!ContainerFor(path, container)) throw HostError(what + ": only .png and .bmp can be written", kExitUsage);
-    std::wstring full, folder;
-    SplitOutputPath(path, what, full, folder);
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        throw HostError(what + ": the folder does not exist");
-    DeleteFileW(CreateTempFile(folder, what).c_str());
-}
-
-void SaveImageFile(const std::wstring& path, const Image& image) {
-    const std::string what = "cannot write " + Quoted(path);
-    GUID container;
-    if (!ContainerFor(path, container)) throw HostError(what + ": only .png and .bmp can be written");
-    std::wstring full, folder;
-    SplitOutputPath(path, what, full, folder);
-    // Beside the output, so the final rename stays on one volume.
-    const std::wstring temp = CreateTempFile(folder, what);
-    try {
-        ComPtr<IWICImagingFactory> factory;
-        CreateFactory(factory);
-        Encode(factory.Get(), temp, container, image, what);
-    } catch (...) {
-        DeleteFileW(temp.c_str());
-        throw;
-    }
-    if (!MoveFileExW(temp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = GetLastError();
-        DeleteFileW(temp.c_str());
-        throw HostError(what + ": " + SystemMessage(error));
-    }
 }

@@ -11,6 +11,7 @@
 #include "host/Commands.h"
 #include "host/Console.h"
 #include "host/HostError.h"
+#include "host/OutputFile.h"
 #include "host/ProgressBar.h"
 
 namespace {
@@ -19,6 +20,7 @@ namespace {
 // dialog; outputs are only renamed into place after a finished run, so none
 // is left half-written.
 LONG WINAPI ReportFault(EXCEPTION_POINTERS* info) {
+    AbandonOutputs();
     const EXCEPTION_RECORD* record = info->ExceptionRecord;
     char module[MAX_PATH] = "an unknown module";
     HMODULE owner = nullptr;
@@ -32,11 +34,21 @@ LONG WINAPI ReportFault(EXCEPTION_POINTERS* info) {
             lstrcpynA(module, name, MAX_PATH);
         }
     }
-    char text[MAX_PATH + 96];
-    std::snprintf(text, sizeof text, "%sppihost: exception 0x%08lX in %s; nothing was written\n",
-                  ProgressBar::LineOpen() ? "\n" : "", static_cast<unsigned long>(record->ExceptionCode), module);
-    WriteStderr(text);
+    char text[MAX_PATH + 64];
+    std::snprintf(text, sizeof text, "%sppihost: exception 0x%08lX in %s; ", ProgressBar::LineOpen() ? "\n" : "",
+                  static_cast<unsigned long>(record->ExceptionCode), module);
+    WriteStderr(text + WrittenSoFar() + "\n");
     ExitProcess(3);
+}
+
+// Ctrl+C, Ctrl+Break or the console closing, on a thread of its own. The
+// system's own handler would end the process in the middle of a rename;
+// this one waits for it, removes the temporary files, then ends it.
+BOOL WINAPI ReportInterrupt(DWORD) {
+    AbandonOutputs();
+    WriteStderr(std::string(ProgressBar::LineOpen() ? "\n" : "") + "ppihost: interrupted; " + WrittenSoFar() + "\n");
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+    return TRUE;
 }
 
 int Dispatch(const std::vector<std::string>& args) {
@@ -60,6 +72,7 @@ int wmain(int argc, wchar_t** argv) {
     // No system dialog for a plug-in that cannot be loaded.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(ReportFault);
+    SetConsoleCtrlHandler(ReportInterrupt, TRUE);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(Utf8FromWide(argv[i]));
     try {

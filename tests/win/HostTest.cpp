@@ -379,6 +379,54 @@ TEST_F(HostTest, FailedRunLeavesExistingOutputAlone) {
     EXPECT_EQ((std::vector<std::string>{"in.bmp", "out.png"}), Files());
 }
 
+// Found before the filter runs: one line and no progress bar, the folder
+// as it was.
+TEST_F(HostTest, UnwritableOutputIsFoundBeforeTheRun) {
+    ASSERT_TRUE(CreateDirectoryA((dir + "folder.png").c_str(), nullptr));
+    WriteFileBytes(dir + "locked.bmp", "previous");
+    ASSERT_TRUE(SetFileAttributesA((dir + "locked.bmp").c_str(), FILE_ATTRIBUTE_READONLY));
+    struct Case {
+        std::string out;
+        const char* mention;
+    };
+    std::vector<Case> cases = {{dir + "folder.png", "there is a folder of that name"},
+                               {dir + "locked.bmp", "the file is read-only"}};
+    // A folder in which no one, root included, can create a file: Wine's
+    // view of /proc.
+    if (GetFileAttributesA("Z:\\proc\\self") != INVALID_FILE_ATTRIBUTES)
+        cases.push_back({"Z:\\proc\\out.png", "cannot create a file in its folder"});
+    for (const Case& c : cases) {
+        const Result r = Host({"run", plugin, "1", dir + "in.bmp", c.out});
+        SCOPED_TRACE(c.out);
+        ExpectOneLineError(r, c.mention);
+        EXPECT_EQ(1u, r.exitCode);
+    }
+    EXPECT_EQ("previous", ReadFileBytes(dir + "locked.bmp"));
+    EXPECT_EQ((std::vector<std::string>{"folder.png", "in.bmp", "locked.bmp"}), Files());
+    SetFileAttributesA((dir + "locked.bmp").c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA((dir + "folder.png").c_str());
+}
+
+// Ctrl+C in the middle of writing the output: no temporary file, no output.
+TEST_F(HostTest, InterruptWhileWritingLeavesNothing) {
+    // Noise, so that its PNG takes a while to write.
+    Pixels noise;
+    noise.width = 1600;
+    noise.height = 1200;
+    uint32_t seed = 1;
+    for (int i = 0; i < noise.width * noise.height; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        noise.px.push_back(0xFF000000u | (seed >> 8));
+    }
+    WriteBmp24(dir + "noise.bmp", noise);
+    SetEnvironmentVariableA("QV_INTERRUPT_FOLDER", dir.c_str());
+    const Result r = Host({"run", testPlugin, "3", dir + "noise.bmp", dir + "out.png"});
+    SetEnvironmentVariableA("QV_INTERRUPT_FOLDER", nullptr);
+    EXPECT_EQ(static_cast<DWORD>(STATUS_CONTROL_C_EXIT), r.exitCode) << r;
+    EXPECT_NE(std::string::npos, r.err.find("\nppihost: interrupted; nothing was written\n")) << r;
+    EXPECT_EQ((std::vector<std::string>{"in.bmp", "noise.bmp"}), Files());
+}
+
 // A plug-in that faults is reported in one line and leaves no file.
 TEST_F(HostTest, FaultInPluginIsReported) {
     const Result r = Host({"run", testPlugin, "1", dir + "in.bmp", dir + "out.png"});

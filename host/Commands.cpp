@@ -63,9 +63,7 @@ Image RunFilter(const PluginLibrary& plugin, int index, Image& source, FilterRec
     return destination;
 }
 
-void WriteResult(OutputFile& out, const Image& image, int index, const FilterRect& rect) {
-    out.Write(image);
-    out.Commit();
+void ReportWritten(const OutputFile& out, const Image& image, int index, const FilterRect& rect) {
     WriteStdout("wrote " + Utf8FromWide(out.Path()) + " (" + std::to_string(image.width) + "x" +
                 std::to_string(image.height) + ", filter " + std::to_string(index) + ", rectangle " + RectText(rect) +
                 ")\n");
@@ -121,7 +119,9 @@ int RunCommand(const std::vector<std::string>& args) {
     }
 
     Image result = RunFilter(plugin, index, source, rect);
-    WriteResult(out, result, index, rect);
+    out.Write(result);
+    out.Commit();
+    ReportWritten(out, result, index, rect);
     return 0;
 }
 
@@ -165,18 +165,24 @@ int SetupCommand(const std::vector<std::string>& args) {
                                  : ": the host should not run the filter\n");
     WriteStdout(text);
 
-    // As a host does: the filter runs only after its set-up said so.
-    if (runOut && outcome.result == 1) {
-        const FilterRect whole = {0, 0, image.width, image.height};
-        Image result = RunFilter(plugin, request.index, image, whole);
-        if (shot && outcome.screenshotWritten) shot->Commit();
-        WriteResult(*runOut, result, request.index, whole);
-    } else if (shot && outcome.screenshotWritten) {
-        shot->Commit();
-    }
+    // A failed screenshot fails the command, so nothing else may be written.
     if (shot && !outcome.screenshotWritten) {
         const std::string why = outcome.dialogShown ? outcome.screenshotError : "the plug-in showed no dialog";
         throw HostError("no screenshot written: " + why);
+    }
+    // As a host does: the filter runs only after its set-up said so.
+    Image result;
+    const FilterRect whole = {0, 0, image.width, image.height};
+    const bool run = runOut && outcome.result == 1;
+    if (run) {
+        result = RunFilter(plugin, request.index, image, whole);
+        runOut->Write(result);
+    }
+    // Both files are complete before either is renamed into place.
+    if (shot) shot->Commit();
+    if (run) {
+        runOut->Commit();
+        ReportWritten(*runOut, result, request.index, whole);
     }
     return 0;
 }

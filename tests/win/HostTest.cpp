@@ -473,10 +473,17 @@ TEST_F(HostTest, SetupWithoutDialogSaysRunAndRuns) {
         ASSERT_EQ(Hex(Tinted(source.px[i], 0, 0, 255)), Hex(out.px[i])) << "pixel " << i;
 }
 
+// The failed screenshot fails the command: --run writes nothing either.
 TEST_F(HostTest, ScreenshotWithoutDialogIsAnError) {
-    const Result r = Host({"setup", plugin, "1", dir + "in.bmp", "--screenshot", dir + "shot.png"});
-    ExpectOneLineError(r, "showed no dialog");
-    EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
+    for (const bool run : {false, true}) {
+        std::vector<std::string> args = {"setup", plugin, "1", dir + "in.bmp", "--screenshot", dir + "shot.png"};
+        if (run) args.insert(args.end(), {"--run", dir + "out.bmp"});
+        const Result r = Host(args);
+        SCOPED_TRACE(run ? "with --run" : "without --run");
+        ExpectOneLineError(r, "showed no dialog");
+        EXPECT_EQ(1u, r.exitCode);
+        EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
+    }
 }
 
 // The stand-in dialog holds an up-down and a trackbar: it only comes up when

@@ -69,6 +69,38 @@ bool IsOpaque(const Image& image) {
     return true;
 }
 
+// WIC's BMP encoder keeps alpha only with an option that Windows 8 brought
+// and Wine lacks, so a BMP with alpha is written here: 32 bits, bottom-up,
+// a BITMAPV5HEADER whose masks include alpha.
+void WriteBmpWithAlpha(IStream* stream, const Image& image, const std::string& what) {
+    const DWORD pixelBytes = static_cast<DWORD>(image.width) * static_cast<DWORD>(image.height) * 4;
+    BITMAPFILEHEADER file = {};
+    BITMAPV5HEADER info = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + pixelBytes;
+    info.bV5Size = sizeof info;
+    info.bV5Width = image.width;
+    info.bV5Height = image.height;
+    info.bV5Planes = 1;
+    info.bV5BitCount = 32;
+    info.bV5Compression = BI_BITFIELDS;
+    info.bV5SizeImage = pixelBytes;
+    info.bV5XPelsPerMeter = info.bV5YPelsPerMeter = 3780;  // 96 dpi, as WIC writes
+    info.bV5RedMask = 0x00FF0000;
+    info.bV5GreenMask = 0x0000FF00;
+    info.bV5BlueMask = 0x000000FF;
+    info.bV5AlphaMask = 0xFF000000;
+    info.bV5CSType = 0x73524742;  // LCS_sRGB, "sRGB"
+    info.bV5Intent = LCS_GM_IMAGES;
+    const ULONG rowBytes = static_cast<ULONG>(image.width) * 4;
+    Check(stream->Write(&file, sizeof file, nullptr), what);
+    Check(stream->Write(&info, sizeof info, nullptr), what);
+    for (int y = image.height - 1; y >= 0; --y)
+        Check(stream->Write(&image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width)], rowBytes, nullptr),
+              what);
+}
+
 }  // namespace
 
 bool FormatForName(const std::wstring& path, FileFormat& format) {
@@ -85,6 +117,9 @@ bool FormatForName(const std::wstring& path, FileFormat& format) {
 }
 
 void EncodeImage(IStream* stream, FileFormat format, const Image& image, const std::string& what) {
+    // Opaque images go out without alpha, which every reader knows.
+    const bool opaque = IsOpaque(image);
+    if (format == FileFormat::Bmp && !opaque) return WriteBmpWithAlpha(stream, image, what);
     ComPtr<IWICImagingFactory> factory;
     CreateFactory(factory);
     ComPtr<IWICBitmapEncoder> encoder;
@@ -98,7 +133,6 @@ void EncodeImage(IStream* stream, FileFormat format, const Image& image, const s
     Check(frame->Initialize(options.Get()), what);
     Check(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height)), what);
 
-    // Opaque images go out without alpha, which every reader of BMP knows.
     const UINT stride = static_cast<UINT>(image.width) * 4;
     ComPtr<IWICBitmap> bitmap;
     Check(factory->CreateBitmapFromMemory(static_cast<UINT>(image.width), static_cast<UINT>(image.height),
@@ -107,7 +141,7 @@ void EncodeImage(IStream* stream, FileFormat format, const Image& image, const s
                                           reinterpret_cast<BYTE*>(const_cast<uint32_t*>(image.pixels.data())),
                                           bitmap.Out()),
           what);
-    WICPixelFormatGUID pixelFormat = IsOpaque(image) ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA;
+    WICPixelFormatGUID pixelFormat = opaque ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA;
     Check(frame->SetPixelFormat(&pixelFormat), what);
     // The encoder may have picked a format of its own: convert to it.
     ComPtr<IWICBitmapSource> converted;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/CommandLine.h"
+#include "host/OutputFile.h"
 #include "host/ProgressBar.h"
 #include "host/WicImage.h"
 
@@ -82,7 +83,8 @@ void WriteBmp24(const std::string& path, const Pixels& image) {
     WriteFileBytes(path, bytes);
 }
 
-// Reads the uncompressed 24- and 32-bit BMPs that the host writes.
+// Reads the uncompressed 24- and 32-bit BMPs that the host writes; alpha
+// only where a V4 or V5 header's masks hold it.
 bool ReadBmp(const std::string& path, Pixels& image) {
     const std::string bytes = ReadFileBytes(path);
     if (bytes.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return false;
@@ -91,6 +93,16 @@ bool ReadBmp(const std::string& path, Pixels& image) {
     std::memcpy(&fh, bytes.data(), sizeof fh);
     std::memcpy(&ih, bytes.data() + sizeof fh, sizeof ih);
     if (fh.bfType != 0x4D42 || (ih.biBitCount != 24 && ih.biBitCount != 32)) return false;
+    bool alpha = false;
+    if (ih.biBitCount == 32 && ih.biSize >= sizeof(BITMAPV4HEADER) &&
+        bytes.size() >= sizeof fh + sizeof(BITMAPV4HEADER)) {
+        BITMAPV4HEADER v4;
+        std::memcpy(&v4, bytes.data() + sizeof fh, sizeof v4);
+        if (v4.bV4V4Compression != BI_BITFIELDS || v4.bV4RedMask != 0xFF0000 || v4.bV4GreenMask != 0xFF00 ||
+            v4.bV4BlueMask != 0xFF)
+            return false;
+        alpha = v4.bV4AlphaMask == 0xFF000000u;
+    }
     const bool bottomUp = ih.biHeight > 0;
     image.width = ih.biWidth;
     image.height = bottomUp ? ih.biHeight : -ih.biHeight;
@@ -102,7 +114,7 @@ bool ReadBmp(const std::string& path, Pixels& image) {
         const char* row = bytes.data() + fh.bfOffBits + rowBytes * (bottomUp ? image.height - 1 - y : y);
         for (int x = 0; x < image.width; ++x) {
             uint32_t p = 0xFF000000u;
-            std::memcpy(&p, row + size_t(x) * bpp, 3);
+            std::memcpy(&p, row + size_t(x) * bpp, alpha ? 4 : 3);
             image.px[size_t(y) * image.width + x] = p;
         }
     }
@@ -516,6 +528,33 @@ TEST_F(HostTest, SetupPressesButtonsAndCapturesTheDialog) {
         EXPECT_GE(distinct, 3) << shot;
     }
     EXPECT_EQ((std::vector<std::string>{"in.bmp", "run-ok.bmp", "shot-cancel.png", "shot-ok.png"}), Files());
+}
+
+// A transparent PNG keeps its alpha in both output formats: PNG, and a
+// 32-bit BMP whose header's masks hold alpha.
+TEST_F(HostTest, TransparencyIsKept) {
+    static const uint32_t alphas[] = {0x00, 0x01, 0x80, 0xFE, 0xFF};
+    Image transparent;
+    transparent.width = source.width;
+    transparent.height = source.height;
+    for (size_t i = 0; i < source.px.size(); ++i)
+        transparent.pixels.push_back((source.px[i] & 0xFFFFFFu) | alphas[i % 5] << 24);
+    {
+        ComScope com;
+        OutputFile png(Widen(dir + "alpha.png"));
+        png.Write(transparent);
+        png.Commit();
+    }
+    for (const char* out : {"out.png", "out.bmp"}) {
+        const Result r = Host({"run", plugin, "1", dir + "alpha.png", dir + out, "--draw-color", "2060C0"});
+        ASSERT_EQ(0u, r.exitCode) << r;
+        Pixels result;
+        const std::string path = dir + out;
+        ASSERT_TRUE(path.back() == 'p' ? ReadBmp(path, result) : ReadPng(path, result)) << path;
+        ASSERT_EQ(transparent.pixels.size(), result.px.size());
+        for (size_t i = 0; i < result.px.size(); ++i)
+            ASSERT_EQ(Hex(Tinted(transparent.pixels[i], 0x20, 0x60, 0xC0)), Hex(result.px[i])) << out << " pixel " << i;
+    }
 }
 
 // The chart as a PNG input: known pixels, then every pixel of a run over it.

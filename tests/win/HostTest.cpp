@@ -439,6 +439,38 @@ TEST_F(HostTest, InterruptWhileWritingLeavesNothing) {
     EXPECT_EQ((std::vector<std::string>{"in.bmp", "noise.bmp"}), Files());
 }
 
+// OUT may name IN in any spelling: IN is read whole before OUT replaces it,
+// so each run tints the previous result once more.
+TEST_F(HostTest, OutputOverInputInAnySpelling) {
+    const std::string name = "Long source name.bmp";
+    const std::string in = dir + name;
+    WriteBmp24(in, source);
+    std::string slashes = in;
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    std::string upper = in;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    char shortName[MAX_PATH] = "";
+    GetShortPathNameA(in.c_str(), shortName, MAX_PATH);
+    std::vector<std::string> spellings = {in, upper, slashes, dir + ".\\sub\\..\\" + name, name};
+    if (*shortName && in != shortName) spellings.push_back(shortName);
+    Pixels expected = source;
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    // The bare name is relative to the folder ppihost starts in.
+    SetCurrentDirectoryA(dir.c_str());
+    for (const std::string& out : spellings) {
+        const Result r = Host({"run", plugin, "1", in, out, "--draw-color", "2060C0"});
+        ASSERT_EQ(0u, r.exitCode) << out << "\n" << r;
+        for (uint32_t& p : expected.px) p = Tinted(p, 0x20, 0x60, 0xC0);
+        Pixels result;
+        ASSERT_TRUE(ReadBmp(in, result)) << out;
+        ASSERT_EQ(expected.px.size(), result.px.size()) << out;
+        for (size_t i = 0; i < result.px.size(); ++i) ASSERT_EQ(Hex(expected.px[i]), Hex(result.px[i])) << out;
+    }
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ((std::vector<std::string>{name, "in.bmp"}), Files());
+}
+
 // A plug-in that faults is reported in one line and leaves no file.
 TEST_F(HostTest, FaultInPluginIsReported) {
     const Result r = Host({"run", testPlugin, "1", dir + "in.bmp", dir + "out.png"});

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+#include <new>
 
+#include "host/Batch.h"
 #include "host/ClientInfo.h"
 #include "host/CommandLine.h"
 #include "host/Console.h"
@@ -19,15 +22,20 @@ namespace {
 
 const char kListUsage[] = "ppihost list PLUGIN";
 const char kRunUsage[] = "ppihost run PLUGIN INDEX IN OUT [--rect L,T,R,B] [--draw-color RRGGBB]";
+const char kBatchUsage[] = "ppihost run PLUGIN INDEX IN... OUTDIR [--rect L,T,R,B] [--draw-color RRGGBB]";
+// Both on one line, for an error message.
+const char kRunErrorUsage[] = "ppihost run PLUGIN INDEX IN OUT|IN... OUTDIR [--rect L,T,R,B] [--draw-color RRGGBB]";
 const char kSetupUsage[] =
     "ppihost setup PLUGIN INDEX IN [--screenshot PNG] [--press ok|cancel] [--run OUT] [--draw-color RRGGBB]";
 const char kChartUsage[] = "ppihost chart OUT";
 
+// count positional arguments, or more up to most.
 ParsedArgs Split(const std::vector<std::string>& args, const std::vector<std::string>& known, size_t count,
-                 const char* usage) {
+                 const char* usage, size_t most = 0) {
     ParsedArgs parsed = SplitArgs(args, known);
-    if (parsed.error.empty() && parsed.positional.size() != count)
-        parsed.error = parsed.positional.size() < count ? "missing arguments" : "too many arguments";
+    const size_t n = parsed.positional.size();
+    if (parsed.error.empty() && (n < count || n > (most > count ? most : count)))
+        parsed.error = n < count ? "missing arguments" : "too many arguments";
     if (!parsed.error.empty()) throw HostError(parsed.error + "; usage: " + usage, kExitUsage);
     return parsed;
 }
@@ -69,13 +77,58 @@ void ReportWritten(const OutputFile& out, const Image& image, int index, const F
                 ")\n");
 }
 
+// Each file on its own: one that fails is reported and the rest go on.
+int RunBatch(const PluginLibrary& plugin, int index, const std::vector<std::wstring>& inputs,
+             const std::wstring& outputs, const FilterRect* rect) {
+    ComScope com;
+    const std::vector<BatchFile> files = PlanBatch(inputs, outputs);
+    const size_t count = files.size();
+    ExpectOutputs(static_cast<int>(count));
+    size_t failed = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const BatchFile& file = files[i];
+        const std::string counter = "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "]";
+        try {
+            if (!file.problem.empty()) throw HostError(file.problem);
+            OutputFile out(file.output);
+            Image source = LoadImageFile(file.input);
+            FilterRect area = {0, 0, source.width, source.height};
+            if (rect) {
+                const std::string problem = CheckRect(*rect, source.width, source.height);
+                if (!problem.empty())
+                    throw HostError("bad rectangle " + RectText(*rect) + " for '" + Utf8FromWide(file.input) +
+                                    "': " + problem);
+                area = *rect;
+            }
+            Image result = RunFilter(plugin, index, source, area, counter);
+            source = Image();
+            out.Write(result);
+            out.Commit();
+            ReportWritten(out, result, index, area);
+        } catch (const HostError& e) {
+            WriteStderr("ppihost: " + counter + " " + e.what() + "\n");
+            ++failed;
+        } catch (const std::bad_alloc&) {
+            WriteStderr("ppihost: " + counter + " not enough memory for the image '" + Utf8FromWide(file.input) +
+                        "'\n");
+            ++failed;
+        }
+    }
+    if (failed == 0) return 0;
+    WriteStderr("ppihost: " + std::to_string(failed) + " of " + std::to_string(count) + " files not written\n");
+    return kExitFailure;
+}
+
 }  // namespace
 
 std::string UsageText() {
-    return std::string("usage:\n  ") + kListUsage + "\n  " + kRunUsage + "\n  " + kSetupUsage + "\n  " +
+    return std::string("usage:\n  ") + kListUsage + "\n  " + kRunUsage + "\n  " + kBatchUsage + "\n  " +
+           kSetupUsage + "\n  " +
            kChartUsage +
            "\n"
            "INDEX counts from 0; --rect is left,top,right,bottom with right and bottom exclusive;\n"
+           "with several INs, a folder as IN or OUTDIR ending in \\, run writes each image into the\n"
+           "existing folder OUTDIR under its own name (.png unless it is a .png or .bmp);\n"
            "--draw-color is the colour the host reports as its drawing colour (default 000000);\n"
            "setup --run runs the filter over IN into OUT when the set-up returned 1.\n";
 }
@@ -92,7 +145,7 @@ int ListCommand(const std::vector<std::string>& args) {
 }
 
 int RunCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = Split(args, {"--rect", "--draw-color"}, 4, kRunUsage);
+    const ParsedArgs parsed = Split(args, {"--rect", "--draw-color"}, 4, kRunErrorUsage, SIZE_MAX);
     const std::wstring pluginPath = WideFromUtf8(parsed.positional[0]);
     const int index = IndexArgument(parsed.positional[1]);
     const std::wstring inPath = WideFromUtf8(parsed.positional[2]);
@@ -105,6 +158,14 @@ int RunCommand(const std::vector<std::string>& args) {
 
     PluginLibrary plugin(pluginPath);
     plugin.CheckIndex(index);
+    // Several inputs, a folder, or OUT written as a folder: a batch into
+    // the folder that the last name gives.
+    const std::vector<std::string>& names = parsed.positional;
+    if (names.size() > 4 || IsFolder(inPath) || EndsWithSeparator(WideFromUtf8(names.back()))) {
+        std::vector<std::wstring> inputs;
+        for (size_t i = 2; i + 1 < names.size(); ++i) inputs.push_back(WideFromUtf8(names[i]));
+        return RunBatch(plugin, index, inputs, WideFromUtf8(names.back()), rectText ? &rect : nullptr);
+    }
     // Begun before the run, so no work is thrown away for want of a place
     // to put it.
     ExpectOutputs(1);

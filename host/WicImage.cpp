@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include <cwchar>
+
 #include "host/CommandLine.h"
 #include "host/Console.h"
 #include "host/HostError.h"
@@ -149,6 +151,41 @@ void EncodeImage(IStream* stream, FileFormat format, const Image& image, const s
     Check(frame->WriteSource(converted.Get(), nullptr), what);
     Check(frame->Commit(), what);
     Check(encoder->Commit(), what);
+}
+
+std::vector<std::wstring> DecodableExtensions() {
+    std::vector<std::wstring> extensions;
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IEnumUnknown> decoders;
+    CreateFactory(factory);
+    if (SUCCEEDED(factory->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, decoders.Out()))) {
+        IUnknown* item = nullptr;
+        ULONG fetched = 0;
+        while (decoders->Next(1, &item, &fetched) == S_OK && item) {
+            ComPtr<IWICBitmapDecoderInfo> info;
+            UINT length = 0;
+            if (SUCCEEDED(item->QueryInterface(IID_IWICBitmapDecoderInfo, reinterpret_cast<void**>(info.Out()))) &&
+                SUCCEEDED(info->GetFileExtensions(0, nullptr, &length)) && length > 0) {
+                std::wstring text(length, L'\0');
+                if (SUCCEEDED(info->GetFileExtensions(length, &text[0], &length))) {
+                    // ".bmp,.dib,.rle"
+                    text.resize(wcsnlen(text.c_str(), text.size()));
+                    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+                    for (size_t start = 0; start <= text.size();) {
+                        size_t comma = text.find(L',', start);
+                        if (comma == std::wstring::npos) comma = text.size();
+                        if (comma > start) extensions.push_back(text.substr(start, comma - start));
+                        start = comma + 1;
+                    }
+                }
+            }
+            item->Release();
+            item = nullptr;
+        }
+    }
+    // A system that lists none still has these.
+    if (extensions.empty()) extensions = {L".png", L".bmp", L".dib", L".jpg", L".jpeg", L".gif", L".tif", L".tiff"};
+    return extensions;
 }
 
 ComScope::ComScope() : initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}

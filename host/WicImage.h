@@ -31,6 +31,10 @@ private:
 // HostError naming the file and the problem.
 Image LoadImageFile(const std::wstring& path);
 
+// File extensions, lower-case with their dots, that this system's image
+// decoders claim. Needs a ComScope.
+std::vector<std::wstring> DecodableExtensions();
+
 // The formats ppihost writes.
 enum class FileFormat { Png, Bmp };
 

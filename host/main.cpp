@@ -74,7 +74,14 @@ int wmain(int argc, wchar_t** argv) {
     SetUnhandledExceptionFilter(ReportFault);
     SetConsoleCtrlHandler(ReportInterrupt, TRUE);
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(Utf8FromWide(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        // "C:\out\" reaches a program as C:\out" (a backslash before a
+        // quote escapes it); no file name holds a quote, so it was a
+        // separator.
+        if (!arg.empty() && arg.back() == L'"') arg.back() = L'\\';
+        args.push_back(Utf8FromWide(arg));
+    }
     try {
         return Dispatch(args);
     } catch (const HostError& e) {

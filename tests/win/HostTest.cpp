@@ -170,6 +170,8 @@ protected:
         static int counter = 0;
         dir = std::string(temp) + "ppihost-test-" + std::to_string(GetCurrentProcessId()) + "-" +
               std::to_string(++counter) + "\\";
+        // Wine reuses process ids: a folder an aborted run left goes first.
+        RemoveTree(dir);
         CreateDirectoryA(dir.c_str(), nullptr);
         plugin = BinDir() + "qvhuetint.ppi";
         testPlugin = BinDir() + "host_test_plugin.ppi";
@@ -177,9 +179,25 @@ protected:
         WriteBmp24(dir + "in.bmp", source);
     }
 
-    void TearDown() override {
-        for (const std::string& name : Files()) DeleteFileA((dir + name).c_str());
-        RemoveDirectoryA(dir.c_str());
+    void TearDown() override { RemoveTree(dir); }
+
+    // folder (with its trailing separator) and all in it.
+    static void RemoveTree(const std::string& folder) {
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((folder + "*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string path = folder + found.cFileName;
+                if (!std::strcmp(found.cFileName, ".") || !std::strcmp(found.cFileName, "..")) continue;
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(path + "\\");
+                else
+                    DeleteFileA(path.c_str());
+            } while (FindNextFileA(h, &found));
+            FindClose(h);
+        }
+        RemoveDirectoryA(folder.c_str());
     }
 
     // Names in the test's folder, sorted.
@@ -365,6 +383,7 @@ TEST_F(HostTest, ErrorsGiveOneLineAndWriteNothing) {
         {{"run", plugin, "1", in, dir + "out.jpg"}, "only .png and .bmp"},
         {{"run", plugin, "1", in, dir + "no-such-folder\\out.png"}, "cannot write"},
         {{"run", plugin, "1", in}, "missing arguments"},
+        {{"run", plugin, "1", in, in, dir + "no-such-folder"}, "output folder"},
         {{"run", plugin, "1", in, out, "--colour", "1"}, "unknown option --colour"},
         {{"setup", plugin, "5", in}, "bad filter index 5"},
         {{"setup", plugin, "1", in, "--press", "maybe"}, "bad button"},
@@ -415,8 +434,6 @@ TEST_F(HostTest, UnwritableOutputIsFoundBeforeTheRun) {
     }
     EXPECT_EQ("previous", ReadFileBytes(dir + "locked.bmp"));
     EXPECT_EQ((std::vector<std::string>{"folder.png", "in.bmp", "locked.bmp"}), Files());
-    SetFileAttributesA((dir + "locked.bmp").c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA((dir + "folder.png").c_str());
 }
 
 // Ctrl+C in the middle of writing the output: no temporary file, no output.
@@ -469,6 +486,77 @@ TEST_F(HostTest, OutputOverInputInAnySpelling) {
     }
     SetCurrentDirectoryA(previous);
     EXPECT_EQ((std::vector<std::string>{name, "in.bmp"}), Files());
+}
+
+// A batch: the images of a folder by name, or the files given, each written
+// whole into OUTDIR or reported in one line while the rest go on; an output
+// may replace its own input but no other file's input or output.
+TEST_F(HostTest, BatchWritesEachFileOrReportsIt) {
+    const std::string scans = dir + "scans\\", own = dir + "own\\", out = dir + "out\\", in = dir + "in.bmp";
+    for (const std::string& folder : {scans, scans + "sub", own, out}) CreateDirectoryA(folder.c_str(), nullptr);
+    for (const char* name : {"scan10.bmp", "scan2.bmp", "sub\\scan1.bmp"}) WriteBmp24(scans + name, source);
+    WriteFileBytes(scans + "scan3.png", "not an image");
+    WriteFileBytes(scans + "notes.txt", "not an image either");
+    // Read by its content, written as a PNG over itself.
+    WriteBmp24(own + "same.png", source);
+    WriteFileBytes(own + "same.tif", "never read");
+    auto bar = [](const char* counter) {
+        return std::string(counter) + " Colorize by Drawcolor|描画色による単色効果 [" + std::string(23, '#') +
+               "] 100%\n";
+    };
+    struct Case {
+        std::vector<std::string> inputs;
+        std::string folder;
+        DWORD exitCode;
+        std::string err;
+        std::vector<std::string> written;
+    };
+    const Case cases[] = {
+        {{scans + "scan2.bmp", scans + "scan10.bmp"}, out, 0, bar("[1/2]") + bar("[2/2]"), {"scan10.bmp", "scan2.bmp"}},
+        {{dir + "scans"}, out, 1,
+         bar("[1/3]") + "ppihost: [2/3] cannot read image '" + scans +
+             "scan3.png': not an image in a format this system can read\n" + bar("[3/3]") +
+             "ppihost: 1 of 3 files not written\n",
+         {"scan10.bmp", "scan2.bmp"}},
+        {{in, scans + "scan2.bmp", dir + ".\\in.bmp"}, out, 1,
+         bar("[1/3]") + bar("[2/3]") + "ppihost: [3/3] '" + dir + ".\\in.bmp' not run: its output '" + out +
+             "in.bmp' is the output of '" + in + "'\n" + "ppihost: 1 of 3 files not written\n",
+         {"in.bmp", "scan2.bmp"}},
+        {{own + "same.tif", own + "same.png"}, own, 1,
+         "ppihost: [1/2] '" + own + "same.tif' not run: its output '" + own + "same.png' would replace the input '" +
+             own + "same.png'\n" + bar("[2/2]") + "ppihost: 1 of 2 files not written\n",
+         {"same.png", "same.tif"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"run", plugin, "1"};
+        args.insert(args.end(), c.inputs.begin(), c.inputs.end());
+        args.push_back(c.folder.substr(0, c.folder.size() - 1));
+        const Result r = Host(args);
+        SCOPED_TRACE(c.inputs[0]);
+        EXPECT_EQ(c.exitCode, r.exitCode) << r;
+        EXPECT_EQ(c.err, r.err);
+        std::vector<std::string> written;
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((c.folder + "*").c_str(), &found);
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) written.push_back(found.cFileName);
+        while (FindNextFileA(h, &found));
+        FindClose(h);
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(c.written, written);
+        for (const std::string& name : written) {
+            if (name == "same.tif") continue;
+            Pixels result;
+            ASSERT_TRUE(ReadPng(c.folder + name, result)) << name;
+            for (size_t i = 0; i < result.px.size(); ++i)
+                ASSERT_EQ(Hex(Tinted(source.px[i], 0, 0, 0)), Hex(result.px[i])) << name << " pixel " << i;
+            if (c.folder == out) DeleteFileA((out + name).c_str());
+        }
+    }
+    Pixels untouched;
+    ASSERT_TRUE(ReadBmp(scans + "sub\\scan1.bmp", untouched));
+    EXPECT_EQ(source.px, untouched.px);
+    EXPECT_EQ((std::vector<std::string>{"in.bmp", "out", "own", "scans"}), Files());
 }
 
 // A plug-in that faults is reported in one line and leaves no file.

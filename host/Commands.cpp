@@ -2,10 +2,16 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "host/Batch.h"
 #include "host/ClientInfo.h"
 #include "host/CommandLine.h"
 #include "host/Console.h"
 #include "host/HostError.h"
+#include "host/OutputFile.h"
 #include "host/PluginLibrary.h"
 #include "host/ProgressBar.h"
 #include "host/SetupSession.h"
@@ -16,15 +22,20 @@ namespace {
 
 const char kListUsage[] = "ppihost list PLUGIN";
 const char kRunUsage[] = "ppihost run PLUGIN INDEX IN OUT [--rect L,T,R,B] [--draw-color RRGGBB]";
+const char kBatchUsage[] = "ppihost run PLUGIN INDEX IN... OUTDIR [--rect L,T,R,B] [--draw-color RRGGBB]";
+// Both on one line, for an error message.
+const char kRunErrorUsage[] = "ppihost run PLUGIN INDEX IN OUT|IN... OUTDIR [--rect L,T,R,B] [--draw-color RRGGBB]";
 const char kSetupUsage[] =
     "ppihost setup PLUGIN INDEX IN [--screenshot PNG] [--press ok|cancel] [--run OUT] [--draw-color RRGGBB]";
 const char kChartUsage[] = "ppihost chart OUT";
 
+// count positional arguments, or more up to most.
 ParsedArgs Split(const std::vector<std::string>& args, const std::vector<std::string>& known, size_t count,
-                 const char* usage) {
+                 const char* usage, size_t most = 0) {
     ParsedArgs parsed = SplitArgs(args, known);
-    if (parsed.error.empty() && parsed.positional.size() != count)
-        parsed.error = parsed.positional.size() < count ? "missing arguments" : "too many arguments";
+    const size_t n = parsed.positional.size();
+    if (parsed.error.empty() && (n < count || n > (most > count ? most : count)))
+        parsed.error = n < count ? "missing arguments" : "too many arguments";
     if (!parsed.error.empty()) throw HostError(parsed.error + "; usage: " + usage, kExitUsage);
     return parsed;
 }
@@ -49,27 +60,75 @@ std::string RectText(const FilterRect& r) {
            std::to_string(r.bottom);
 }
 
-// Runs the filter over rect of source and writes the result to out (UTF-8).
-void RunFilter(const PluginLibrary& plugin, int index, Image& source, FilterRect rect, const std::string& out) {
+// Runs the filter over rect of source and returns the result.
+Image RunFilter(const PluginLibrary& plugin, int index, Image& source, FilterRect rect,
+                const std::string& counter = std::string()) {
     // A copy of the source, so that pixels outside the rectangle keep theirs.
     Image destination = source;
-    {
-        ProgressBar bar(plugin.Name(index));
-        plugin.Execute(index, source.pixels.data(), destination.pixels.data(), &rect, source.width,
-                       ProgressBar::Callback, &bar);
+    ProgressBar bar(plugin.Name(index), counter);
+    plugin.Execute(index, source.pixels.data(), destination.pixels.data(), &rect, source.width, ProgressBar::Callback,
+                   &bar);
+    return destination;
+}
+
+void ReportWritten(const OutputFile& out, const Image& image, int index, const FilterRect& rect) {
+    WriteStdout("wrote " + Utf8FromWide(out.Path()) + " (" + std::to_string(image.width) + "x" +
+                std::to_string(image.height) + ", filter " + std::to_string(index) + ", rectangle " + RectText(rect) +
+                ")\n");
+}
+
+// Each file on its own: one that fails is reported and the rest go on.
+int RunBatch(const PluginLibrary& plugin, int index, const std::vector<std::wstring>& inputs,
+             const std::wstring& outputs, const FilterRect* rect) {
+    ComScope com;
+    const std::vector<BatchFile> files = PlanBatch(inputs, outputs);
+    const size_t count = files.size();
+    ExpectOutputs(static_cast<int>(count));
+    size_t failed = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const BatchFile& file = files[i];
+        const std::string counter = "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "]";
+        try {
+            if (!file.problem.empty()) throw HostError(file.problem);
+            OutputFile out(file.output);
+            Image source = LoadImageFile(file.input);
+            FilterRect area = {0, 0, source.width, source.height};
+            if (rect) {
+                const std::string problem = CheckRect(*rect, source.width, source.height);
+                if (!problem.empty())
+                    throw HostError("bad rectangle " + RectText(*rect) + " for '" + Utf8FromWide(file.input) +
+                                    "': " + problem);
+                area = *rect;
+            }
+            Image result = RunFilter(plugin, index, source, area, counter);
+            source = Image();
+            out.Write(result);
+            out.Commit();
+            ReportWritten(out, result, index, area);
+        } catch (const HostError& e) {
+            WriteStderr("ppihost: " + counter + " " + e.what() + "\n");
+            ++failed;
+        } catch (const std::bad_alloc&) {
+            WriteStderr("ppihost: " + counter + " not enough memory for the image '" + Utf8FromWide(file.input) +
+                        "'\n");
+            ++failed;
+        }
     }
-    SaveImageFile(WideFromUtf8(out), destination);
-    WriteStdout("wrote " + out + " (" + std::to_string(source.width) + "x" + std::to_string(source.height) +
-                ", filter " + std::to_string(index) + ", rectangle " + RectText(rect) + ")\n");
+    if (failed == 0) return 0;
+    WriteStderr("ppihost: " + std::to_string(failed) + " of " + std::to_string(count) + " files not written\n");
+    return kExitFailure;
 }
 
 }  // namespace
 
 std::string UsageText() {
-    return std::string("usage:\n  ") + kListUsage + "\n  " + kRunUsage + "\n  " + kSetupUsage + "\n  " +
+    return std::string("usage:\n  ") + kListUsage + "\n  " + kRunUsage + "\n  " + kBatchUsage + "\n  " +
+           kSetupUsage + "\n  " +
            kChartUsage +
            "\n"
            "INDEX counts from 0; --rect is left,top,right,bottom with right and bottom exclusive;\n"
+           "with several INs, a folder as IN or OUTDIR ending in \\, run writes each image into the\n"
+           "existing folder OUTDIR under its own name (.png unless it is a .png or .bmp);\n"
            "--draw-color is the colour the host reports as its drawing colour (default 000000);\n"
            "setup --run runs the filter over IN into OUT when the set-up returned 1.\n";
 }
@@ -86,7 +145,7 @@ int ListCommand(const std::vector<std::string>& args) {
 }
 
 int RunCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = Split(args, {"--rect", "--draw-color"}, 4, kRunUsage);
+    const ParsedArgs parsed = Split(args, {"--rect", "--draw-color"}, 4, kRunErrorUsage, SIZE_MAX);
     const std::wstring pluginPath = WideFromUtf8(parsed.positional[0]);
     const int index = IndexArgument(parsed.positional[1]);
     const std::wstring inPath = WideFromUtf8(parsed.positional[2]);
@@ -99,8 +158,18 @@ int RunCommand(const std::vector<std::string>& args) {
 
     PluginLibrary plugin(pluginPath);
     plugin.CheckIndex(index);
-    // Checked before the run, so no work is thrown away.
-    CheckOutputPath(outPath);
+    // Several inputs, a folder, or OUT written as a folder: a batch into
+    // the folder that the last name gives.
+    const std::vector<std::string>& names = parsed.positional;
+    if (names.size() > 4 || IsFolder(inPath) || EndsWithSeparator(WideFromUtf8(names.back()))) {
+        std::vector<std::wstring> inputs;
+        for (size_t i = 2; i + 1 < names.size(); ++i) inputs.push_back(WideFromUtf8(names[i]));
+        return RunBatch(plugin, index, inputs, WideFromUtf8(names.back()), rectText ? &rect : nullptr);
+    }
+    // Begun before the run, so no work is thrown away for want of a place
+    // to put it.
+    ExpectOutputs(1);
+    OutputFile out(outPath);
     ComScope com;
     Image source = LoadImageFile(inPath);
     if (rectText) {
@@ -110,7 +179,10 @@ int RunCommand(const std::vector<std::string>& args) {
         rect = {0, 0, source.width, source.height};
     }
 
-    RunFilter(plugin, index, source, rect, parsed.positional[3]);
+    Image result = RunFilter(plugin, index, source, rect);
+    out.Write(result);
+    out.Commit();
+    ReportWritten(out, result, index, rect);
     return 0;
 }
 
@@ -118,10 +190,6 @@ int SetupCommand(const std::vector<std::string>& args) {
     const ParsedArgs parsed = Split(args, {"--screenshot", "--press", "--run", "--draw-color"}, 3, kSetupUsage);
     SetupRequest request;
     request.index = IndexArgument(parsed.positional[1]);
-    if (const std::string* shot = parsed.Option("--screenshot")) {
-        request.screenshot = WideFromUtf8(*shot);
-        CheckOutputPath(request.screenshot);
-    }
     if (const std::string* press = parsed.Option("--press")) {
         if (*press == "ok")
             request.press = IDOK;
@@ -130,12 +198,19 @@ int SetupCommand(const std::vector<std::string>& args) {
         else
             throw HostError("bad button '" + *press + "': expected ok or cancel", kExitUsage);
     }
-    const std::string* runOut = parsed.Option("--run");
-    if (runOut) CheckOutputPath(WideFromUtf8(*runOut));
+    const std::string* shotPath = parsed.Option("--screenshot");
+    const std::string* runPath = parsed.Option("--run");
+    if (shotPath && runPath && FileKey(WideFromUtf8(*shotPath)) == FileKey(WideFromUtf8(*runPath)))
+        throw HostError("--screenshot and --run name the same file", kExitUsage);
     ApplyDrawColor(parsed);
 
     PluginLibrary plugin(WideFromUtf8(parsed.positional[0]));
     plugin.CheckIndex(request.index);
+    ExpectOutputs((shotPath ? 1 : 0) + (runPath ? 1 : 0));
+    std::unique_ptr<OutputFile> shot, runOut;
+    if (shotPath) shot.reset(new OutputFile(WideFromUtf8(*shotPath)));
+    if (runPath) runOut.reset(new OutputFile(WideFromUtf8(*runPath)));
+    request.screenshot = shot.get();
     ComScope com;
     Image image = LoadImageFile(WideFromUtf8(parsed.positional[2]));
     // The set-up only borrows the image; the run starts from the file's pixels.
@@ -145,32 +220,45 @@ int SetupCommand(const std::vector<std::string>& args) {
     std::string text = outcome.dialogShown ? "dialog: shown, " + std::to_string(outcome.dialogWidth) + "x" +
                                                  std::to_string(outcome.dialogHeight) + "\n"
                                            : std::string("dialog: none\n");
-    if (outcome.screenshotWritten) text += "screenshot: " + *parsed.Option("--screenshot") + "\n";
+    if (outcome.screenshotWritten) text += "screenshot: " + *shotPath + "\n";
     text += "PBF_Setup(" + std::to_string(request.index) + ") returned " + std::to_string(outcome.result) +
             (outcome.result == 1 ? ": the host should now run the filter\n"
                                  : ": the host should not run the filter\n");
     WriteStdout(text);
 
-    // As a host does: the filter runs only after its set-up said so.
-    if (runOut && outcome.result == 1)
-        RunFilter(plugin, request.index, image, {0, 0, image.width, image.height}, *runOut);
-    if (!request.screenshot.empty() && !outcome.screenshotWritten) {
+    // A failed screenshot fails the command, so nothing else may be written.
+    if (shot && !outcome.screenshotWritten) {
         const std::string why = outcome.dialogShown ? outcome.screenshotError : "the plug-in showed no dialog";
         throw HostError("no screenshot written: " + why);
+    }
+    // As a host does: the filter runs only after its set-up said so.
+    Image result;
+    const FilterRect whole = {0, 0, image.width, image.height};
+    const bool run = runOut && outcome.result == 1;
+    if (run) {
+        result = RunFilter(plugin, request.index, image, whole);
+        runOut->Write(result);
+    }
+    // Both files are complete before either is renamed into place.
+    if (shot) shot->Commit();
+    if (run) {
+        runOut->Commit();
+        ReportWritten(*runOut, result, request.index, whole);
     }
     return 0;
 }
 
 int ChartCommand(const std::vector<std::string>& args) {
     const ParsedArgs parsed = Split(args, {}, 1, kChartUsage);
-    const std::wstring outPath = WideFromUtf8(parsed.positional[0]);
-    CheckOutputPath(outPath);
+    ExpectOutputs(1);
+    OutputFile out(WideFromUtf8(parsed.positional[0]));
     Image chart;
     chart.width = kChartWidth;
     chart.height = kChartHeight;
     chart.pixels = DrawTestChart();
     ComScope com;
-    SaveImageFile(outPath, chart);
+    out.Write(chart);
+    out.Commit();
     WriteStdout("wrote " + parsed.positional[0] + " (" + std::to_string(kChartWidth) + "x" +
                 std::to_string(kChartHeight) + " test chart)\n");
     return 0;

@@ -7,7 +7,8 @@
 
 class ProgressBar {
 public:
-    explicit ProgressBar(const std::string& label);
+    // counter ("[3/12]") goes before the label; empty for a single file.
+    explicit ProgressBar(const std::string& label, const std::string& counter = std::string());
     ~ProgressBar();
 
     // The plug-in's callback; userData is the ProgressBar.
@@ -22,9 +23,19 @@ private:
     void Draw(int percent);
 
     std::string label;
+    std::string counter;
     int lastPercent = -1;
     // A terminal: the bar is redrawn in place.
     bool interactive;
     bool lineOpen = false;
     static int openBars;
 };
+
+// Columns that UTF-8 text takes on a terminal: East Asian wide and
+// full-width characters take two, combining marks none.
+int DisplayColumns(const std::string& utf8);
+
+// The bar's line without its carriage return, at most `columns` wide where
+// that can be done: the bar shrinks first, then the label, never the counter
+// or the percentage.
+std::string ProgressLine(const std::string& label, const std::string& counter, int percent, int columns);

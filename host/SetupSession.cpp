@@ -122,7 +122,7 @@ void SetupFrame::OnTimer(UINT_PTR id) {
     outcome.dialogShown = true;
     outcome.dialogWidth = r.right - r.left;
     outcome.dialogHeight = r.bottom - r.top;
-    if (!request.screenshot.empty()) TakeScreenshot(dialog);
+    if (request.screenshot) TakeScreenshot(dialog);
     if (request.press) {
         // What the button itself sends when it is clicked.
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(request.press, BN_CLICKED),
@@ -138,7 +138,7 @@ void SetupFrame::TakeScreenshot(HWND target) {
     }
     // Runs inside the plug-in's modal loop: nothing may be thrown through it.
     try {
-        SaveImageFile(request.screenshot, shot);
+        request.screenshot->Write(shot);
         outcome.screenshotWritten = true;
     } catch (const std::exception& e) {
         outcome.screenshotError = e.what();

@@ -7,13 +7,15 @@
 
 #include <string>
 
+#include "host/OutputFile.h"
 #include "host/PluginLibrary.h"
 #include "host/WicImage.h"
 
 struct SetupRequest {
     int index = 0;
-    // Empty: no screenshot.
-    std::wstring screenshot;
+    // Where the dialog's picture goes; null for none. Written, not
+    // committed.
+    OutputFile* screenshot = nullptr;
     // IDOK, IDCANCEL, or 0 to leave the dialog to the user.
     int press = 0;
 };

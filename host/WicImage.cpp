@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include <cwchar>
+
 #include "host/CommandLine.h"
 #include "host/Console.h"
 #include "host/HostError.h"
@@ -63,40 +65,76 @@ void CreateFactory(ComPtr<IWICImagingFactory>& factory) {
           "cannot start the Windows Imaging Component");
 }
 
-bool ContainerFor(const std::wstring& path, GUID& container) {
-    const std::string ext = ExtensionOf(Utf8FromWide(path));
-    if (ext == ".png") {
-        container = GUID_ContainerFormatPng;
-        return true;
-    }
-    if (ext == ".bmp" || ext == ".dib") {
-        container = GUID_ContainerFormatBmp;
-        return true;
-    }
-    return false;
-}
-
 bool IsOpaque(const Image& image) {
     for (uint32_t p : image.pixels)
         if ((p >> 24) != 0xFF) return false;
     return true;
 }
 
-void Encode(IWICImagingFactory* factory, const std::wstring& file, const GUID& container, const Image& image,
-            const std::string& what) {
-    ComPtr<IWICStream> stream;
-    Check(factory->CreateStream(stream.Out()), what);
-    Check(stream->InitializeFromFilename(file.c_str(), GENERIC_WRITE), what);
+// WIC's BMP encoder keeps alpha only with an option that Windows 8 brought
+// and Wine lacks, so a BMP with alpha is written here: 32 bits, bottom-up,
+// a BITMAPV5HEADER whose masks include alpha.
+void WriteBmpWithAlpha(IStream* stream, const Image& image, const std::string& what) {
+    const DWORD pixelBytes = static_cast<DWORD>(image.width) * static_cast<DWORD>(image.height) * 4;
+    BITMAPFILEHEADER file = {};
+    BITMAPV5HEADER info = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + pixelBytes;
+    info.bV5Size = sizeof info;
+    info.bV5Width = image.width;
+    info.bV5Height = image.height;
+    info.bV5Planes = 1;
+    info.bV5BitCount = 32;
+    info.bV5Compression = BI_BITFIELDS;
+    info.bV5SizeImage = pixelBytes;
+    info.bV5XPelsPerMeter = info.bV5YPelsPerMeter = 3780;  // 96 dpi, as WIC writes
+    info.bV5RedMask = 0x00FF0000;
+    info.bV5GreenMask = 0x0000FF00;
+    info.bV5BlueMask = 0x000000FF;
+    info.bV5AlphaMask = 0xFF000000;
+    info.bV5CSType = 0x73524742;  // LCS_sRGB, "sRGB"
+    info.bV5Intent = LCS_GM_IMAGES;
+    const ULONG rowBytes = static_cast<ULONG>(image.width) * 4;
+    Check(stream->Write(&file, sizeof file, nullptr), what);
+    Check(stream->Write(&info, sizeof info, nullptr), what);
+    for (int y = image.height - 1; y >= 0; --y)
+        Check(stream->Write(&image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width)], rowBytes, nullptr),
+              what);
+}
+
+}  // namespace
+
+bool FormatForName(const std::wstring& path, FileFormat& format) {
+    const std::string ext = ExtensionOf(Utf8FromWide(path));
+    if (ext == ".png") {
+        format = FileFormat::Png;
+        return true;
+    }
+    if (ext == ".bmp" || ext == ".dib") {
+        format = FileFormat::Bmp;
+        return true;
+    }
+    return false;
+}
+
+void EncodeImage(IStream* stream, FileFormat format, const Image& image, const std::string& what) {
+    // Opaque images go out without alpha, which every reader knows.
+    const bool opaque = IsOpaque(image);
+    if (format == FileFormat::Bmp && !opaque) return WriteBmpWithAlpha(stream, image, what);
+    ComPtr<IWICImagingFactory> factory;
+    CreateFactory(factory);
     ComPtr<IWICBitmapEncoder> encoder;
-    Check(factory->CreateEncoder(container, nullptr, encoder.Out()), what);
-    Check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache), what);
+    Check(factory->CreateEncoder(format == FileFormat::Png ? GUID_ContainerFormatPng : GUID_ContainerFormatBmp,
+                                 nullptr, encoder.Out()),
+          what);
+    Check(encoder->Initialize(stream, WICBitmapEncoderNoCache), what);
     ComPtr<IWICBitmapFrameEncode> frame;
     ComPtr<IPropertyBag2> options;
     Check(encoder->CreateNewFrame(frame.Out(), options.Out()), what);
     Check(frame->Initialize(options.Get()), what);
     Check(frame->SetSize(static_cast<UINT>(image.width), static_cast<UINT>(image.height)), what);
 
-    // Opaque images go out without alpha, which every reader of BMP knows.
     const UINT stride = static_cast<UINT>(image.width) * 4;
     ComPtr<IWICBitmap> bitmap;
     Check(factory->CreateBitmapFromMemory(static_cast<UINT>(image.width), static_cast<UINT>(image.height),
@@ -105,18 +143,50 @@ void Encode(IWICImagingFactory* factory, const std::wstring& file, const GUID& c
                                           reinterpret_cast<BYTE*>(const_cast<uint32_t*>(image.pixels.data())),
                                           bitmap.Out()),
           what);
-    WICPixelFormatGUID format = IsOpaque(image) ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA;
-    Check(frame->SetPixelFormat(&format), what);
+    WICPixelFormatGUID pixelFormat = opaque ? GUID_WICPixelFormat24bppBGR : GUID_WICPixelFormat32bppBGRA;
+    Check(frame->SetPixelFormat(&pixelFormat), what);
     // The encoder may have picked a format of its own: convert to it.
     ComPtr<IWICBitmapSource> converted;
-    Check(WICConvertBitmapSource(format, bitmap.Get(), converted.Out()), what);
+    Check(WICConvertBitmapSource(pixelFormat, bitmap.Get(), converted.Out()), what);
     Check(frame->WriteSource(converted.Get(), nullptr), what);
     Check(frame->Commit(), what);
     Check(encoder->Commit(), what);
-    Check(stream->Commit(STGC_DEFAULT), what);
 }
 
-}  // namespace
+std::vector<std::wstring> DecodableExtensions() {
+    std::vector<std::wstring> extensions;
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IEnumUnknown> decoders;
+    CreateFactory(factory);
+    if (SUCCEEDED(factory->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, decoders.Out()))) {
+        IUnknown* item = nullptr;
+        ULONG fetched = 0;
+        while (decoders->Next(1, &item, &fetched) == S_OK && item) {
+            ComPtr<IWICBitmapDecoderInfo> info;
+            UINT length = 0;
+            if (SUCCEEDED(item->QueryInterface(IID_IWICBitmapDecoderInfo, reinterpret_cast<void**>(info.Out()))) &&
+                SUCCEEDED(info->GetFileExtensions(0, nullptr, &length)) && length > 0) {
+                std::wstring text(length, L'\0');
+                if (SUCCEEDED(info->GetFileExtensions(length, &text[0], &length))) {
+                    // ".bmp,.dib,.rle"
+                    text.resize(wcsnlen(text.c_str(), text.size()));
+                    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+                    for (size_t start = 0; start <= text.size();) {
+                        size_t comma = text.find(L',', start);
+                        if (comma == std::wstring::npos) comma = text.size();
+                        if (comma > start) extensions.push_back(text.substr(start, comma - start));
+                        start = comma + 1;
+                    }
+                }
+            }
+            item->Release();
+            item = nullptr;
+        }
+    }
+    // A system that lists none still has these.
+    if (extensions.empty()) extensions = {L".png", L".bmp", L".dib", L".jpg", L".jpeg", L".gif", L".tif", L".tiff"};
+    return extensions;
+}
 
 ComScope::ComScope() : initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
 
@@ -149,61 +219,4 @@ Image LoadImageFile(const std::wstring& path) {
     image.pixels.resize(size_t(w) * h);
     Check(converter->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(image.pixels.data())), what);
     return image;
-}
-
-namespace {
-
-// The output's full path and its folder, with the trailing separator.
-void SplitOutputPath(const std::wstring& path, const std::string& what, std::wstring& full, std::wstring& folder) {
-    wchar_t buffer[MAX_PATH * 4];
-    wchar_t* namePart = nullptr;
-    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, buffer, &namePart);
-    if (n == 0 || n >= MAX_PATH * 4 || !namePart) throw HostError(what + ": not a usable file name");
-    full = buffer;
-    folder.assign(buffer, namePart);
-}
-
-// A new, empty file in folder; the caller deletes it.
-std::wstring CreateTempFile(const std::wstring& folder, const std::string& what) {
-    wchar_t temp[MAX_PATH * 4];
-    if (!GetTempFileNameW(folder.c_str(), L"ppi", 0, temp))
-        throw HostError(what + ": " + SystemMessage(GetLastError()));
-    return temp;
-}
-
-}  // namespace
-
-void CheckOutputPath(const std::wstring& path) {
-    const std::string what = "cannot write " + Quoted(path);
-    GUID container;
-    if (!ContainerFor(path, container)) throw HostError(what + ": only .png and .bmp can be written", kExitUsage);
-    std::wstring full, folder;
-    SplitOutputPath(path, what, full, folder);
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        throw HostError(what + ": the folder does not exist");
-    DeleteFileW(CreateTempFile(folder, what).c_str());
-}
-
-void SaveImageFile(const std::wstring& path, const Image& image) {
-    const std::string what = "cannot write " + Quoted(path);
-    GUID container;
-    if (!ContainerFor(path, container)) throw HostError(what + ": only .png and .bmp can be written");
-    std::wstring full, folder;
-    SplitOutputPath(path, what, full, folder);
-    // Beside the output, so the final rename stays on one volume.
-    const std::wstring temp = CreateTempFile(folder, what);
-    try {
-        ComPtr<IWICImagingFactory> factory;
-        CreateFactory(factory);
-        Encode(factory.Get(), temp, container, image, what);
-    } catch (...) {
-        DeleteFileW(temp.c_str());
-        throw;
-    }
-    if (!MoveFileExW(temp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = GetLastError();
-        DeleteFileW(temp.c_str());
-        throw HostError(what + ": " + SystemMessage(error));
-    }
 }

@@ -2,6 +2,8 @@
 // words, rows top-down, stride = width.
 #pragma once
 
+#include <objidl.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,12 +31,17 @@ private:
 // HostError naming the file and the problem.
 Image LoadImageFile(const std::wstring& path);
 
-// Throws HostError unless SaveImageFile can write path: an extension it
-// knows (".png", ".bmp") and a folder that takes a new file. Checked before
-// any work is done for the file.
-void CheckOutputPath(const std::wstring& path);
+// File extensions, lower-case with their dots, that this system's image
+// decoders claim. Needs a ComScope.
+std::vector<std::wstring> DecodableExtensions();
 
-// Writes in the format the extension names, to a temporary file beside path
-// that replaces path only once it is complete. Throws HostError; path is
-// then untouched and the temporary file gone.
-void SaveImageFile(const std::wstring& path, const Image& image);
+// The formats ppihost writes.
+enum class FileFormat { Png, Bmp };
+
+// The format that path's extension names (".png"; ".bmp" or ".dib"); false
+// for any other.
+bool FormatForName(const std::wstring& path, FileFormat& format);
+
+// Encodes image into stream, which is positioned at its start. Throws
+// HostError, starting its text with `what`.
+void EncodeImage(IStream* stream, FileFormat format, const Image& image, const std::string& what);

@@ -12,6 +12,7 @@
 #include "host/Console.h"
 #include "host/FaultGuard.h"
 #include "host/HostError.h"
+#include "host/OutputFile.h"
 #include "host/ProgressBar.h"
 
 namespace {
@@ -20,16 +21,26 @@ namespace {
 // dialog; outputs are only renamed into place after a finished run, so none
 // is left half-written.
 [[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
+    AbandonOutputs();
     char module[MAX_PATH];
     FaultModuleName(record.ExceptionAddress, module, MAX_PATH);
-    char text[MAX_PATH + 96];
-    std::snprintf(text, sizeof text, "%sppihost: exception 0x%08lX in %s; nothing was written\n",
-                  ProgressBar::LineOpen() ? "\n" : "", static_cast<unsigned long>(record.ExceptionCode), module);
-    WriteStderr(text);
+    char text[MAX_PATH + 64];
+    std::snprintf(text, sizeof text, "%sppihost: exception 0x%08lX in %s; ", ProgressBar::LineOpen() ? "\n" : "",
+                  static_cast<unsigned long>(record.ExceptionCode), module);
+    WriteStderr(text + WrittenSoFar() + "\n");
     ExitProcess(3);
 }
 
 LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS* info) { ReportFault(*info->ExceptionRecord); }
+// Ctrl+C, Ctrl+Break or the console closing, on a thread of its own. The
+// system's own handler would end the process in the middle of a rename;
+// this one waits for it, removes the temporary files, then ends it.
+BOOL WINAPI ReportInterrupt(DWORD) {
+    AbandonOutputs();
+    WriteStderr(std::string(ProgressBar::LineOpen() ? "\n" : "") + "ppihost: interrupted; " + WrittenSoFar() + "\n");
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+    return TRUE;
+}
 
 int Dispatch(const std::vector<std::string>& args) {
     if (args.empty()) throw HostError("no command; run 'ppihost help' for usage", kExitUsage);
@@ -53,8 +64,16 @@ int wmain(int argc, wchar_t** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
     InstallFaultGuard(ReportFault);
     SetUnhandledExceptionFilter(ReportUnhandled);
+    SetConsoleCtrlHandler(ReportInterrupt, TRUE);
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(Utf8FromWide(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        // "C:\out\" reaches a program as C:\out" (a backslash before a
+        // quote escapes it); no file name holds a quote, so it was a
+        // separator.
+        if (!arg.empty() && arg.back() == L'"') arg.back() = L'\\';
+        args.push_back(Utf8FromWide(arg));
+    }
     try {
         return Dispatch(args);
     } catch (const HostError& e) {

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "host/CommandLine.h"
+#include "host/OutputFile.h"
+#include "host/ProgressBar.h"
 #include "host/WicImage.h"
 
 namespace {
@@ -81,7 +83,8 @@ void WriteBmp24(const std::string& path, const Pixels& image) {
     WriteFileBytes(path, bytes);
 }
 
-// Reads the uncompressed 24- and 32-bit BMPs that the host writes.
+// Reads the uncompressed 24- and 32-bit BMPs that the host writes; alpha
+// only where a V4 or V5 header's masks hold it.
 bool ReadBmp(const std::string& path, Pixels& image) {
     const std::string bytes = ReadFileBytes(path);
     if (bytes.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return false;
@@ -90,6 +93,16 @@ bool ReadBmp(const std::string& path, Pixels& image) {
     std::memcpy(&fh, bytes.data(), sizeof fh);
     std::memcpy(&ih, bytes.data() + sizeof fh, sizeof ih);
     if (fh.bfType != 0x4D42 || (ih.biBitCount != 24 && ih.biBitCount != 32)) return false;
+    bool alpha = false;
+    if (ih.biBitCount == 32 && ih.biSize >= sizeof(BITMAPV4HEADER) &&
+        bytes.size() >= sizeof fh + sizeof(BITMAPV4HEADER)) {
+        BITMAPV4HEADER v4;
+        std::memcpy(&v4, bytes.data() + sizeof fh, sizeof v4);
+        if (v4.bV4V4Compression != BI_BITFIELDS || v4.bV4RedMask != 0xFF0000 || v4.bV4GreenMask != 0xFF00 ||
+            v4.bV4BlueMask != 0xFF)
+            return false;
+        alpha = v4.bV4AlphaMask == 0xFF000000u;
+    }
     const bool bottomUp = ih.biHeight > 0;
     image.width = ih.biWidth;
     image.height = bottomUp ? ih.biHeight : -ih.biHeight;
@@ -101,7 +114,7 @@ bool ReadBmp(const std::string& path, Pixels& image) {
         const char* row = bytes.data() + fh.bfOffBits + rowBytes * (bottomUp ? image.height - 1 - y : y);
         for (int x = 0; x < image.width; ++x) {
             uint32_t p = 0xFF000000u;
-            std::memcpy(&p, row + size_t(x) * bpp, 3);
+            std::memcpy(&p, row + size_t(x) * bpp, alpha ? 4 : 3);
             image.px[size_t(y) * image.width + x] = p;
         }
     }
@@ -157,6 +170,8 @@ protected:
         static int counter = 0;
         dir = std::string(temp) + "ppihost-test-" + std::to_string(GetCurrentProcessId()) + "-" +
               std::to_string(++counter) + "\\";
+        // Wine reuses process ids: a folder an aborted run left goes first.
+        RemoveTree(dir);
         CreateDirectoryA(dir.c_str(), nullptr);
         plugin = BinDir() + "qvhuetint.ppi";
         testPlugin = BinDir() + "host_test_plugin.ppi";
@@ -164,9 +179,25 @@ protected:
         WriteBmp24(dir + "in.bmp", source);
     }
 
-    void TearDown() override {
-        for (const std::string& name : Files()) DeleteFileA((dir + name).c_str());
-        RemoveDirectoryA(dir.c_str());
+    void TearDown() override { RemoveTree(dir); }
+
+    // folder (with its trailing separator) and all in it.
+    static void RemoveTree(const std::string& folder) {
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((folder + "*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string path = folder + found.cFileName;
+                if (!std::strcmp(found.cFileName, ".") || !std::strcmp(found.cFileName, "..")) continue;
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(path + "\\");
+                else
+                    DeleteFileA(path.c_str());
+            } while (FindNextFileA(h, &found));
+            FindClose(h);
+        }
+        RemoveDirectoryA(folder.c_str());
     }
 
     // Names in the test's folder, sorted.
@@ -277,7 +308,8 @@ TEST_F(HostTest, DrawColorRunTintsEveryPixel) {
         if (c.drawColor) args.insert(args.end(), {"--draw-color", c.drawColor});
         const Result r = Host(args);
         ASSERT_EQ(0u, r.exitCode) << c.out << "\n" << r;
-        EXPECT_NE(std::string::npos, r.err.find("100%")) << r;
+        // Not a console: the finished bar alone, 79 columns wide.
+        EXPECT_EQ("Colorize by Drawcolor|描画色による単色効果 [#############################] 100%\n", r.err);
         Pixels out;
         const std::string path = dir + c.out;
         ASSERT_TRUE(path.back() == 'p' ? ReadBmp(path, out) : ReadPng(path, out)) << path;
@@ -351,6 +383,7 @@ TEST_F(HostTest, ErrorsGiveOneLineAndWriteNothing) {
         {{"run", plugin, "1", in, dir + "out.jpg"}, "only .png and .bmp"},
         {{"run", plugin, "1", in, dir + "no-such-folder\\out.png"}, "cannot write"},
         {{"run", plugin, "1", in}, "missing arguments"},
+        {{"run", plugin, "1", in, in, dir + "no-such-folder"}, "output folder"},
         {{"run", plugin, "1", in, out, "--colour", "1"}, "unknown option --colour"},
         {{"setup", plugin, "5", in}, "bad filter index 5"},
         {{"setup", plugin, "1", in, "--press", "maybe"}, "bad button"},
@@ -375,6 +408,155 @@ TEST_F(HostTest, FailedRunLeavesExistingOutputAlone) {
                        "not inside");
     EXPECT_EQ("previous", ReadFileBytes(dir + "out.png"));
     EXPECT_EQ((std::vector<std::string>{"in.bmp", "out.png"}), Files());
+}
+
+// Found before the filter runs: one line and no progress bar, the folder
+// as it was.
+TEST_F(HostTest, UnwritableOutputIsFoundBeforeTheRun) {
+    ASSERT_TRUE(CreateDirectoryA((dir + "folder.png").c_str(), nullptr));
+    WriteFileBytes(dir + "locked.bmp", "previous");
+    ASSERT_TRUE(SetFileAttributesA((dir + "locked.bmp").c_str(), FILE_ATTRIBUTE_READONLY));
+    struct Case {
+        std::string out;
+        const char* mention;
+    };
+    std::vector<Case> cases = {{dir + "folder.png", "there is a folder of that name"},
+                               {dir + "locked.bmp", "the file is read-only"}};
+    // A folder in which no one, root included, can create a file: Wine's
+    // view of /proc.
+    if (GetFileAttributesA("Z:\\proc\\self") != INVALID_FILE_ATTRIBUTES)
+        cases.push_back({"Z:\\proc\\out.png", "cannot create a file in its folder"});
+    for (const Case& c : cases) {
+        const Result r = Host({"run", plugin, "1", dir + "in.bmp", c.out});
+        SCOPED_TRACE(c.out);
+        ExpectOneLineError(r, c.mention);
+        EXPECT_EQ(1u, r.exitCode);
+    }
+    EXPECT_EQ("previous", ReadFileBytes(dir + "locked.bmp"));
+    EXPECT_EQ((std::vector<std::string>{"folder.png", "in.bmp", "locked.bmp"}), Files());
+}
+
+// Ctrl+C in the middle of writing the output: no temporary file, no output.
+TEST_F(HostTest, InterruptWhileWritingLeavesNothing) {
+    // Noise, so that its PNG takes a while to write.
+    Pixels noise;
+    noise.width = 1600;
+    noise.height = 1200;
+    uint32_t seed = 1;
+    for (int i = 0; i < noise.width * noise.height; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        noise.px.push_back(0xFF000000u | (seed >> 8));
+    }
+    WriteBmp24(dir + "noise.bmp", noise);
+    SetEnvironmentVariableA("QV_INTERRUPT_FOLDER", dir.c_str());
+    const Result r = Host({"run", testPlugin, "3", dir + "noise.bmp", dir + "out.png"});
+    SetEnvironmentVariableA("QV_INTERRUPT_FOLDER", nullptr);
+    EXPECT_EQ(static_cast<DWORD>(STATUS_CONTROL_C_EXIT), r.exitCode) << r;
+    EXPECT_NE(std::string::npos, r.err.find("\nppihost: interrupted; nothing was written\n")) << r;
+    EXPECT_EQ((std::vector<std::string>{"in.bmp", "noise.bmp"}), Files());
+}
+
+// OUT may name IN in any spelling: IN is read whole before OUT replaces it,
+// so each run tints the previous result once more.
+TEST_F(HostTest, OutputOverInputInAnySpelling) {
+    const std::string name = "Long source name.bmp";
+    const std::string in = dir + name;
+    WriteBmp24(in, source);
+    std::string slashes = in;
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    std::string upper = in;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    char shortName[MAX_PATH] = "";
+    GetShortPathNameA(in.c_str(), shortName, MAX_PATH);
+    std::vector<std::string> spellings = {in, upper, slashes, dir + ".\\sub\\..\\" + name, name};
+    if (*shortName && in != shortName) spellings.push_back(shortName);
+    Pixels expected = source;
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    // The bare name is relative to the folder ppihost starts in.
+    SetCurrentDirectoryA(dir.c_str());
+    for (const std::string& out : spellings) {
+        const Result r = Host({"run", plugin, "1", in, out, "--draw-color", "2060C0"});
+        ASSERT_EQ(0u, r.exitCode) << out << "\n" << r;
+        for (uint32_t& p : expected.px) p = Tinted(p, 0x20, 0x60, 0xC0);
+        Pixels result;
+        ASSERT_TRUE(ReadBmp(in, result)) << out;
+        ASSERT_EQ(expected.px.size(), result.px.size()) << out;
+        for (size_t i = 0; i < result.px.size(); ++i) ASSERT_EQ(Hex(expected.px[i]), Hex(result.px[i])) << out;
+    }
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ((std::vector<std::string>{name, "in.bmp"}), Files());
+}
+
+// A batch: the images of a folder by name, or the files given, each written
+// whole into OUTDIR or reported in one line while the rest go on; an output
+// may replace its own input but no other file's input or output.
+TEST_F(HostTest, BatchWritesEachFileOrReportsIt) {
+    const std::string scans = dir + "scans\\", own = dir + "own\\", out = dir + "out\\", in = dir + "in.bmp";
+    for (const std::string& folder : {scans, scans + "sub", own, out}) CreateDirectoryA(folder.c_str(), nullptr);
+    for (const char* name : {"scan10.bmp", "scan2.bmp", "sub\\scan1.bmp"}) WriteBmp24(scans + name, source);
+    WriteFileBytes(scans + "scan3.png", "not an image");
+    WriteFileBytes(scans + "notes.txt", "not an image either");
+    // Read by its content, written as a PNG over itself.
+    WriteBmp24(own + "same.png", source);
+    WriteFileBytes(own + "same.tif", "never read");
+    auto bar = [](const char* counter) {
+        return std::string(counter) + " Colorize by Drawcolor|描画色による単色効果 [" + std::string(23, '#') +
+               "] 100%\n";
+    };
+    struct Case {
+        std::vector<std::string> inputs;
+        std::string folder;
+        DWORD exitCode;
+        std::string err;
+        std::vector<std::string> written;
+    };
+    const Case cases[] = {
+        {{scans + "scan2.bmp", scans + "scan10.bmp"}, out, 0, bar("[1/2]") + bar("[2/2]"), {"scan10.bmp", "scan2.bmp"}},
+        {{dir + "scans"}, out, 1,
+         bar("[1/3]") + "ppihost: [2/3] cannot read image '" + scans +
+             "scan3.png': not an image in a format this system can read\n" + bar("[3/3]") +
+             "ppihost: 1 of 3 files not written\n",
+         {"scan10.bmp", "scan2.bmp"}},
+        {{in, scans + "scan2.bmp", dir + ".\\in.bmp"}, out, 1,
+         bar("[1/3]") + bar("[2/3]") + "ppihost: [3/3] '" + dir + ".\\in.bmp' not run: its output '" + out +
+             "in.bmp' is the output of '" + in + "'\n" + "ppihost: 1 of 3 files not written\n",
+         {"in.bmp", "scan2.bmp"}},
+        {{own + "same.tif", own + "same.png"}, own, 1,
+         "ppihost: [1/2] '" + own + "same.tif' not run: its output '" + own + "same.png' would replace the input '" +
+             own + "same.png'\n" + bar("[2/2]") + "ppihost: 1 of 2 files not written\n",
+         {"same.png", "same.tif"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"run", plugin, "1"};
+        args.insert(args.end(), c.inputs.begin(), c.inputs.end());
+        args.push_back(c.folder.substr(0, c.folder.size() - 1));
+        const Result r = Host(args);
+        SCOPED_TRACE(c.inputs[0]);
+        EXPECT_EQ(c.exitCode, r.exitCode) << r;
+        EXPECT_EQ(c.err, r.err);
+        std::vector<std::string> written;
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA((c.folder + "*").c_str(), &found);
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) written.push_back(found.cFileName);
+        while (FindNextFileA(h, &found));
+        FindClose(h);
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(c.written, written);
+        for (const std::string& name : written) {
+            if (name == "same.tif") continue;
+            Pixels result;
+            ASSERT_TRUE(ReadPng(c.folder + name, result)) << name;
+            for (size_t i = 0; i < result.px.size(); ++i)
+                ASSERT_EQ(Hex(Tinted(source.px[i], 0, 0, 0)), Hex(result.px[i])) << name << " pixel " << i;
+            if (c.folder == out) DeleteFileA((out + name).c_str());
+        }
+    }
+    Pixels untouched;
+    ASSERT_TRUE(ReadBmp(scans + "sub\\scan1.bmp", untouched));
+    EXPECT_EQ(source.px, untouched.px);
+    EXPECT_EQ((std::vector<std::string>{"in.bmp", "out", "own", "scans"}), Files());
 }
 
 // A plug-in that faults is reported in one line and leaves no file, also
@@ -429,10 +611,17 @@ TEST_F(HostTest, SetupWithoutDialogSaysRunAndRuns) {
         ASSERT_EQ(Hex(Tinted(source.px[i], 0, 0, 255)), Hex(out.px[i])) << "pixel " << i;
 }
 
+// The failed screenshot fails the command: --run writes nothing either.
 TEST_F(HostTest, ScreenshotWithoutDialogIsAnError) {
-    const Result r = Host({"setup", plugin, "1", dir + "in.bmp", "--screenshot", dir + "shot.png"});
-    ExpectOneLineError(r, "showed no dialog");
-    EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
+    for (const bool run : {false, true}) {
+        std::vector<std::string> args = {"setup", plugin, "1", dir + "in.bmp", "--screenshot", dir + "shot.png"};
+        if (run) args.insert(args.end(), {"--run", dir + "out.bmp"});
+        const Result r = Host(args);
+        SCOPED_TRACE(run ? "with --run" : "without --run");
+        ExpectOneLineError(r, "showed no dialog");
+        EXPECT_EQ(1u, r.exitCode);
+        EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
+    }
 }
 
 // The stand-in dialog holds an up-down and a trackbar: it only comes up when
@@ -465,6 +654,33 @@ TEST_F(HostTest, SetupPressesButtonsAndCapturesTheDialog) {
         EXPECT_GE(distinct, 3) << shot;
     }
     EXPECT_EQ((std::vector<std::string>{"in.bmp", "run-ok.bmp", "shot-cancel.png", "shot-ok.png"}), Files());
+}
+
+// A transparent PNG keeps its alpha in both output formats: PNG, and a
+// 32-bit BMP whose header's masks hold alpha.
+TEST_F(HostTest, TransparencyIsKept) {
+    static const uint32_t alphas[] = {0x00, 0x01, 0x80, 0xFE, 0xFF};
+    Image transparent;
+    transparent.width = source.width;
+    transparent.height = source.height;
+    for (size_t i = 0; i < source.px.size(); ++i)
+        transparent.pixels.push_back((source.px[i] & 0xFFFFFFu) | alphas[i % 5] << 24);
+    {
+        ComScope com;
+        OutputFile png(Widen(dir + "alpha.png"));
+        png.Write(transparent);
+        png.Commit();
+    }
+    for (const char* out : {"out.png", "out.bmp"}) {
+        const Result r = Host({"run", plugin, "1", dir + "alpha.png", dir + out, "--draw-color", "2060C0"});
+        ASSERT_EQ(0u, r.exitCode) << r;
+        Pixels result;
+        const std::string path = dir + out;
+        ASSERT_TRUE(path.back() == 'p' ? ReadBmp(path, result) : ReadPng(path, result)) << path;
+        ASSERT_EQ(transparent.pixels.size(), result.px.size());
+        for (size_t i = 0; i < result.px.size(); ++i)
+            ASSERT_EQ(Hex(Tinted(transparent.pixels[i], 0x20, 0x60, 0xC0)), Hex(result.px[i])) << out << " pixel " << i;
+    }
 }
 
 // The chart as a PNG input: known pixels, then every pixel of a run over it.
@@ -549,6 +765,34 @@ TEST(HostCommandLine, RectanglesAndTheirChecks) {
         } else {
             EXPECT_EQ("", problem) << c.text;
         }
+    }
+}
+
+// The line fits the columns it is given; the bar gives way first, then the
+// label, wide characters counting two.
+TEST(HostProgress, LineFitsTheColumns) {
+    const std::string name = "Colorize by Drawcolor|描画色による単色効果";  // 42 columns
+    struct Case {
+        std::string label, counter;
+        int percent, columns;
+        std::string line;
+    };
+    const Case cases[] = {
+        {name, "", 100, 79, name + " [" + std::string(29, '#') + "] 100%"},
+        {name, "", 50, 79, name + " [" + std::string(14, '#') + std::string(15, '.') + "]  50%"},
+        {name, "[3/12]", 100, 79, "[3/12] " + name + " [" + std::string(22, '#') + "] 100%"},
+        {name, "", 0, 59, "Colorize by Drawcolor|描画色による単色... [..........]   0%"},
+        {name, "", 7, 20, "Colorize by ...   7%"},
+        {"Fault", "", 100, 200, "Fault [" + std::string(40, '#') + "] 100%"},
+        {"ｶﾗｰ", "", 100, 20, "ｶﾗｰ [#########] 100%"},
+        {"単色効果", "", 100, 12, "単色... 100%"},
+        {"単色効果", "", 100, 11, "単... 100%"},
+        {"Dialog", "", 100, 4, "100%"},
+    };
+    for (const Case& c : cases) {
+        const std::string line = ProgressLine(c.label, c.counter, c.percent, c.columns);
+        EXPECT_EQ(c.line, line) << c.columns << " columns";
+        EXPECT_LE(DisplayColumns(line), c.columns) << line;
     }
 }
 

@@ -1,0 +1,139 @@
+#include "host/Batch.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "host/CommandLine.h"
+#include "host/Console.h"
+#include "host/HostError.h"
+#include "host/OutputFile.h"
+#include "host/WicImage.h"
+
+namespace {
+
+std::string Quoted(const std::wstring& path) { return "'" + Utf8FromWide(path) + "'"; }
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// folder and name joined by one separator.
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    return EndsWithSeparator(folder) || folder.empty() || folder.back() == L':' ? folder + name
+                                                                                : folder + L"\\" + name;
+}
+
+std::wstring Lower(std::wstring text) {
+    if (!text.empty()) CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The images in folder, by name.
+std::vector<std::wstring> ImagesIn(const std::wstring& folder, const std::vector<std::wstring>& extensions) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(Join(folder, L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const std::wstring ext = Lower(WideFromUtf8(ExtensionOf(Utf8FromWide(found.cFileName))));
+        if (!ext.empty() && std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end(), NaturalLess);
+    std::vector<std::wstring> paths;
+    for (const std::wstring& name : names) paths.push_back(Join(folder, name));
+    return paths;
+}
+
+// The name the output gets: the input's own long name, its extension kept
+// where ppihost writes that format and otherwise replaced with ".png".
+std::wstring OutputName(const std::wstring& input) {
+    wchar_t longPath[MAX_PATH * 4];
+    const DWORD n = GetLongPathNameW(input.c_str(), longPath, MAX_PATH * 4);
+    const std::wstring path = n && n < MAX_PATH * 4 ? std::wstring(longPath) : input;
+    const size_t slash = path.find_last_of(L"\\/:");
+    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    FileFormat format;
+    if (FormatForName(name, format)) return name;
+    const std::string ext = ExtensionOf(Utf8FromWide(name));
+    return name.substr(0, name.size() - WideFromUtf8(ext).size()) + L".png";
+}
+
+}  // namespace
+
+bool EndsWithSeparator(const std::wstring& text) {
+    return !text.empty() && (text.back() == L'\\' || text.back() == L'/');
+}
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool NaturalLess(const std::wstring& a, const std::wstring& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (IsDigit(a[i]) && IsDigit(b[j])) {
+            // Numbers by value: fewer significant digits first, then digit by
+            // digit.
+            size_t endA = i, endB = j;
+            while (endA < a.size() && IsDigit(a[endA])) ++endA;
+            while (endB < b.size() && IsDigit(b[endB])) ++endB;
+            while (i + 1 < endA && a[i] == L'0') ++i;
+            while (j + 1 < endB && b[j] == L'0') ++j;
+            if (endA - i != endB - j) return endA - i < endB - j;
+            const int order = a.compare(i, endA - i, b, j, endB - j);
+            if (order != 0) return order < 0;
+            i = endA;
+            j = endB;
+        } else {
+            const wchar_t ca = static_cast<wchar_t>(std::towlower(a[i])), cb = static_cast<wchar_t>(std::towlower(b[j]));
+            if (ca != cb) return ca < cb;
+            ++i;
+            ++j;
+        }
+    }
+    if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j;
+    return a < b;
+}
+
+std::vector<BatchFile> PlanBatch(const std::vector<std::wstring>& inputs, const std::wstring& outputs) {
+    if (!IsFolder(outputs))
+        throw HostError("output folder " + Quoted(outputs) +
+                        (GetFileAttributesW(outputs.c_str()) == INVALID_FILE_ATTRIBUTES ? " does not exist"
+                                                                                        : " is not a folder"));
+    CheckOutputFolder(outputs);
+
+    const std::vector<std::wstring> extensions = DecodableExtensions();
+    std::vector<BatchFile> files;
+    for (const std::wstring& input : inputs) {
+        if (!IsFolder(input)) {
+            files.push_back({input, L"", ""});
+            continue;
+        }
+        for (const std::wstring& image : ImagesIn(input, extensions)) files.push_back({image, L"", ""});
+    }
+    if (files.empty()) throw HostError("no images in the folders given");
+
+    std::vector<std::wstring> inputKeys, outputKeys;
+    for (BatchFile& file : files) {
+        file.output = Join(outputs, OutputName(file.input));
+        inputKeys.push_back(FileKey(file.input));
+        outputKeys.push_back(FileKey(file.output));
+    }
+    // An output may replace its own input, never another file's input or
+    // output: that would lose an image.
+    for (size_t i = 0; i < files.size(); ++i) {
+        for (size_t j = 0; j < i && files[i].problem.empty(); ++j)
+            if (outputKeys[i] == outputKeys[j] && files[j].problem.empty())
+                files[i].problem = Quoted(files[i].input) + " not run: its output " + Quoted(files[i].output) +
+                                   " is the output of " + Quoted(files[j].input);
+        for (size_t j = 0; j < files.size() && files[i].problem.empty(); ++j)
+            if (outputKeys[i] == inputKeys[j] && inputKeys[i] != inputKeys[j])
+                files[i].problem = Quoted(files[i].input) + " not run: its output " + Quoted(files[i].output) +
+                                   " would replace the input " + Quoted(files[j].input);
+    }
+    return files;
+}

@@ -11,19 +11,22 @@ QV_WINETREE="$QV_ROOT/scripts/winetree"
 QV_WINE=("$QV_WINETREE" wine)
 QV_WINE32=("$QV_WINETREE" wine32)
 QV_WINESERVER=("$QV_WINETREE" wineserver)
+QV_PREFIX_TEMPLATE=${QV_PREFIX_TEMPLATE:-/var/lib/qvhuetint/prefix}
 
-wine_env_start() {
-    if [ ! -f "$WINEPREFIX/.qvhuetint-ready" ]; then
-        echo "creating the Wine prefix $WINEPREFIX"
-        rm -rf "$WINEPREFIX"
-        mkdir -p "$WINEPREFIX"
-        "${QV_WINE[@]}" wineboot -i >/dev/null 2>&1
-        # No window manager on Xvfb: unmanaged windows map at once. The
-        # dialog templates' fonts, by the names they carry, drawn with fonts
-        # of the same metrics (IPA Gothic for the Japanese ones); the names
-        # are full-width, so they go in as UTF-16, never through a shell.
-        local reg="$WINEPREFIX/qvhuetint.reg"
-        iconv -f UTF-8 -t UTF-16 >"$reg" <<'REG'
+# Makes a Wine prefix in DIR, 32-bit-ready where this kernel runs 32-bit
+# code (scripts/deps.sh makes the one every checkout copies, inside the
+# emulated machine where the kernel does not).
+wine_make_prefix() {
+    local dir=$1
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    WINEPREFIX=$dir "${QV_WINE[@]}" wineboot -i >/dev/null 2>&1
+    # No window manager on Xvfb: unmanaged windows map at once. The dialog
+    # templates' fonts, by the names they carry, drawn with fonts of the same
+    # metrics (IPA Gothic for the Japanese ones); the names are full-width,
+    # so they go in as UTF-16, never through a shell.
+    local reg="$dir/qvhuetint.reg"
+    iconv -f UTF-8 -t UTF-16 >"$reg" <<'REG'
 Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
@@ -34,9 +37,22 @@ Windows Registry Editor Version 5.00
 "ＭＳ ゴシック"="IPAGothic"
 "MS UI Gothic"="IPAPGothic"
 REG
-        "${QV_WINE[@]}" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
-        "${QV_WINESERVER[@]}" -w
-        touch "$WINEPREFIX/.qvhuetint-ready"
+    WINEPREFIX=$dir "${QV_WINE[@]}" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
+    WINEPREFIX=$dir "${QV_WINESERVER[@]}" -w
+    # Debian's Wine notes its server's folder in the prefix: not for copies.
+    rm -f "$dir/wineserver"
+    # Wine starts 32-bit programs from syswow64: empty when the prefix was
+    # made where no 32-bit code runs.
+    [ -f "$dir/drive_c/windows/syswow64/kernel32.dll" ] || { echo "wine_make_prefix: $dir has no 32-bit system" >&2; return 1; }
+    touch "$dir/.qvhuetint-ready"
+}
+
+wine_env_start() {
+    if [ ! -f "$WINEPREFIX/.qvhuetint-ready" ]; then
+        echo "copying the prepared Wine prefix to $WINEPREFIX"
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$(dirname "$WINEPREFIX")"
+        cp -a "$QV_PREFIX_TEMPLATE" "$WINEPREFIX"
     fi
     # Our own display, whatever DISPLAY says: Xvfb picks a free number.
     local fd_file
@@ -51,9 +67,22 @@ REG
     # by the first test instead, they would inherit its output pipe and keep
     # ctest waiting for it to close.
     "${QV_WINE[@]}" wineboot >/dev/null 2>&1 </dev/null
+    # Where the kernel runs no 32-bit code, one emulated machine serves every
+    # 32-bit program until wine_env_stop (scripts/winetree wine32 hands them
+    # over); none where it cannot be had: those programs are then skipped.
+    if ! "$QV_WINETREE" --runs-32bit && [ -z "${QV_VM:-}" ]; then
+        local vm
+        if vm=$("$QV_ROOT/scripts/vm/run" start 2>&1); then
+            eval "$vm"
+            QV_VM_OURS=1
+        else
+            echo "$vm" >&2
+        fi
+    fi
 }
 
 wine_env_stop() {
+    if [ -n "${QV_VM_OURS:-}" ]; then "$QV_ROOT/scripts/vm/run" stop; unset QV_VM QV_VM_OURS; fi
     "${QV_WINESERVER[@]}" -k 2>/dev/null || true
     if [ -n "${QV_XVFB_PID:-}" ]; then kill "$QV_XVFB_PID" 2>/dev/null || true; fi
 }

@@ -7,7 +7,7 @@ set -uo pipefail
 build=$(cd "${1:?usage: check_release.sh BUILD_DIR [--run]}" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
 ppi=$build/bin/qvhuetint.ppi
-work=$(mktemp -d)
+work=$(mktemp -d -p "$build")
 trap 'rm -rf "$work"' EXIT
 failures=0
 ok() { echo "  ok: $*"; }

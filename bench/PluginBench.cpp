@@ -42,8 +42,7 @@ int main() {
         return 1;
     }
     const TintKernelKind best = ActiveTintKernelKind();
-    std::printf("64-bit build under Wine; kernels: machine's choice %s; AVX2 %s\n", TintKernelName(best),
-                CpuHasAvx2() ? "available" : "not available");
+    std::printf("64-bit build under Wine; kernels: %s\n", bench::KernelChoice().c_str());
 
     int progressCalls = 0;
     const bench::TintFunction throughPlugin = [&](const uint32_t* source, uint32_t* destination, int width,
@@ -53,9 +52,8 @@ int main() {
         execute(1, 0, const_cast<uint32_t*>(source), destination, 0, &rect, 0, width, 0, CountProgress,
                 &progressCalls);
     };
-    std::vector<bench::Candidate> candidates = {{"PBF_Execute", throughPlugin},
-                                                {"SSE2", bench::RegionWith(TintKernelKind::Sse2)}};
-    if (CpuHasAvx2()) candidates.push_back({"AVX2", bench::RegionWith(TintKernelKind::Avx2)});
+    std::vector<bench::Candidate> candidates = {{"PBF_Execute", throughPlugin}};
+    for (const bench::Candidate& kernel : bench::KernelCandidates()) candidates.push_back(kernel);
     const bench::TintFunction literal = bench::RegionWith(TintKernelKind::Literal);
     bench::RunTable(4096, 4096, 9, literal, candidates);
     bench::RunTable(256, 256, 101, literal, candidates);

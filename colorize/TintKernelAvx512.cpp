@@ -14,17 +14,11 @@ namespace {
 // Sixteen pixels a vector. Fixed point for every lane; a lane whose
 // numerator is an exact multiple of 1000 is then redone by the doubles,
 // eight lanes at a time, and only the halves that hold such a lane.
-// packs(B0..7 G0..7, R0..7 0..0) works 128 bits at a time: words B0..3
-// R0..3, B4..7 R4..7, G0..3 0..0, G4..7 0..0. These put them in pixel
-// order, B, G, R, 0.
-const short kOrder[32] = {0, 16, 4, 20, 1, 17, 5, 20, 2, 18, 6, 20, 3, 19, 7, 20,
-                          8, 24, 12, 20, 9, 25, 13, 20, 10, 26, 14, 20, 11, 27, 15, 20};
-
 struct Constants {
-    __m512i maskBR, weightsBR, weightsG, s, weight1000, spread, plus, minus, alphaMask, order;
+    __m512i maskBR, weightsBR, weightsG, s, weight1000, spread, plus, minus, alphaMask;
     __m512 reciprocal;
     __m512d w114, w587, w299, dR, dB, k;
-    __m256i lowByte, byteG, byteR;
+    __m256i lowByte, byteG, byteR, transpose;
 
     explicit Constants(const TintKernelParams& p)
         : maskBR(_mm512_set1_epi32(0x00FF00FF)),
@@ -37,7 +31,6 @@ struct Constants {
           plus(_mm512_set1_epi32(int(p.plus))),
           minus(_mm512_set1_epi32(int(p.minus))),
           alphaMask(_mm512_set1_epi32(int(0xFF000000u))),
-          order(_mm512_loadu_si512(kOrder)),
           reciprocal(_mm512_set1_ps(0.001f)),
           w114(_mm512_set1_pd(0.114)),
           w587(_mm512_set1_pd(0.587)),
@@ -49,7 +42,9 @@ struct Constants {
           byteG(_mm256_setr_epi32(int(0x80808001u), int(0x80808005u), int(0x80808009u), int(0x8080800Du),
                                   int(0x80808001u), int(0x80808005u), int(0x80808009u), int(0x8080800Du))),
           byteR(_mm256_setr_epi32(int(0x80808002u), int(0x80808006u), int(0x8080800Au), int(0x8080800Eu),
-                                  int(0x80808002u), int(0x80808006u), int(0x8080800Au), int(0x8080800Eu))) {}
+                                  int(0x80808002u), int(0x80808006u), int(0x8080800Au), int(0x8080800Eu))),
+          transpose(_mm256_setr_epi32(0x0C080400, 0x0D090501, 0x0E0A0602, 0x0F0B0703, 0x0C080400, 0x0D090501,
+                                      0x0E0A0602, 0x0F0B0703)) {}
 };
 
 // Blue, green and red of sixteen pixels by fixed point, alpha zero; lanes
@@ -74,12 +69,11 @@ inline __m256i Doubles8(__m256i px, const Constants& c) {
     const __m256i bi = _mm512_cvttpd_epi32(_mm512_add_pd(c.dB, y));
     const __m256i gi = _mm512_cvttpd_epi32(_mm512_sub_pd(y, c.k));
     const __m256i ri = _mm512_cvttpd_epi32(_mm512_add_pd(c.dR, y));
-    // Saturating all the way down, so that guide values of any size clamp
-    // as the literal loop's integers do.
-    const __m512i words = _mm512_packs_epi32(_mm512_inserti64x4(_mm512_castsi256_si512(bi), gi, 1),
-                                             _mm512_zextsi256_si512(ri));
-    const __m512i ordered = _mm512_permutexvar_epi16(c.order, words);
-    return _mm512_cvtusepi16_epi8(_mm512_max_epi16(ordered, _mm512_setzero_si512()));
+    // Saturating packs clamp as the literal loop's integers do, whatever the
+    // guide values; they work 128 bits at a time, so each half ends as
+    // B0..3 G0..3 R0..3 0..0, and a byte shuffle puts that in pixel order.
+    const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(bi, gi), _mm256_packs_epi32(ri, _mm256_setzero_si256()));
+    return _mm256_shuffle_epi8(bytes, c.transpose);
 }
 
 // sat with the lanes in exact replaced by the doubles' channels.

@@ -34,6 +34,14 @@ struct TintKernelParams {
     // far larger than they are. Only the AVX2 and AVX-512 kernels stream;
     // with 16-byte stores it cost more than it saved.
     bool stream;
+    // With s = 0 every grey pixel's numerator, 1000 v, is an exact multiple:
+    // a grey scan under a grey guide (a black drawing colour, say) has
+    // nothing else. The double formula's verdict on each grey is kept here,
+    // once per call: bit 8 c + v % 8 of greyDrops[v / 8] is what it takes
+    // off the fixed point's channel c (blue, green, red) of grey v. Only the
+    // AVX-512 kernel uses it.
+    bool greys;
+    uint32_t greyDrops[32];
 };
 
 // Separate destinations from this size on are streamed.

@@ -200,6 +200,7 @@ TEST(PrepareTintKernel, FixedPointConstants) {
         EXPECT_EQ(c.s, p.s) << Describe(c.guide);
         EXPECT_EQ(c.plus, p.plus) << std::hex << Describe(c.guide);
         EXPECT_EQ(c.minus, p.minus) << std::hex << Describe(c.guide);
+        EXPECT_EQ(c.s == 0, p.greys) << Describe(c.guide);
     }
 }
 

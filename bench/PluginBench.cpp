@@ -42,7 +42,7 @@ int main() {
         return 1;
     }
     const TintKernelKind best = ActiveTintKernelKind();
-    std::printf("64-bit build under Wine; kernels: %s\n", bench::KernelChoice().c_str());
+    std::printf("%d-bit build under Wine; kernels: %s\n", int(sizeof(void*) * 8), bench::KernelChoice().c_str());
 
     int progressCalls = 0;
     const bench::TintFunction throughPlugin = [&](const uint32_t* source, uint32_t* destination, int width,

@@ -4,10 +4,13 @@
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86|X86|i.86|AMD64|amd64|x86_64)$")
     set(QV_AVX_KERNELS colorize/TintKernelAvx2.cpp colorize/TintKernelAvx512.cpp)
     set_source_files_properties(colorize/TintKernelAvx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2")
-    # GCC 12's AVX-512 headers start many results from a self-initialised
-    # "undefined" vector, which its own warning then reports.
     set_source_files_properties(colorize/TintKernelAvx512.cpp PROPERTIES COMPILE_OPTIONS
-                                "-mavx512f;-mavx512bw;-mavx512vl;-Wno-maybe-uninitialized")
+                                "-mavx512f;-mavx512bw;-mavx512vl")
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+        # GCC 12's AVX-512 headers start many results from a self-initialised
+        # "undefined" vector, which its own warning then reports.
+        set_property(SOURCE colorize/TintKernelAvx512.cpp APPEND PROPERTY COMPILE_OPTIONS -Wno-maybe-uninitialized)
+    endif()
     if(WIN32)
         # The Windows ABIs give no 32- or 64-byte stack alignment for spilled
         # vectors: let the assembler emit unaligned moves instead

@@ -13,7 +13,11 @@ namespace {
 
 // Sixteen pixels a vector. Fixed point for every lane; a lane whose
 // numerator is an exact multiple of 1000 is then redone by the doubles,
-// eight lanes at a time, and only the halves that hold such a lane.
+// eight lanes at a time, and only the halves that hold such a lane. A grey
+// scan under a grey guide is all such lanes, and the doubles cost as much
+// per lane as in the AVX2 kernel (a 512-bit double operation takes two
+// 256-bit ones on some processors): there a table of the greys stands in.
+
 // The fixed point's constants: few, so that a short row sets them up fast.
 struct FixedConstants {
     __m512i maskBR, weightsBR, weightsG, s, weight1000, spread, plus, minus, alphaMask;
@@ -26,7 +30,8 @@ struct FixedConstants {
           weightsG(_mm512_set1_epi32(587)),
           s(_mm512_set1_epi32(p.s)),
           weight1000(_mm512_set1_epi32(1000)),
-          // Each quotient's low byte into blue, green and red.
+          // Each quotient's low byte into blue, green and red; the
+          // pixel's alpha stays (colourBytes).
           spread(_mm512_set4_epi32(int(0x800C0C0Cu), int(0x80080808u), int(0x80040404u), int(0x80000000u))),
           plus(_mm512_set1_epi32(int(p.plus))),
           minus(_mm512_set1_epi32(int(p.minus))),

@@ -29,6 +29,32 @@ inline TintFunction RegionWith(TintKernelKind kind) {
     };
 }
 
+struct Candidate {
+    std::string name;
+    TintFunction tint;
+};
+
+// Every vector kernel this machine runs, forced in turn.
+inline std::vector<Candidate> KernelCandidates() {
+    std::vector<Candidate> candidates;
+    for (const TintKernelKind kind : kTintKernelKinds)
+        if (kind != TintKernelKind::Literal && CpuRunsTintKernel(kind))
+            candidates.push_back({TintKernelName(kind), RegionWith(kind)});
+    return candidates;
+}
+
+// "machine's choice AVX2; AVX2 available, AVX-512 not available"
+inline std::string KernelChoice() {
+    std::string line = std::string("machine's choice ") + TintKernelName(ActiveTintKernelKind()) + ";";
+    const char* separator = " ";
+    for (const TintKernelKind kind : {TintKernelKind::Avx2, TintKernelKind::Avx512}) {
+        line += separator + std::string(TintKernelName(kind)) +
+                (CpuRunsTintKernel(kind) ? " available" : " not available");
+        separator = ", ";
+    }
+    return line;
+}
+
 struct Scene {
     const char* name;
     bool grey;  // grey pixels and a grey guide: every pixel takes the slow road
@@ -62,11 +88,6 @@ inline double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
-
-struct Candidate {
-    std::string name;
-    TintFunction tint;
-};
 
 // One table per size and scene: memcpy of the same buffer, the literal
 // loop and each candidate, separate destination and in place. Each

@@ -44,8 +44,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const TintKernelKind best = ActiveTintKernelKind();
-    std::printf("64-bit build under Wine; kernels: machine's choice %s; AVX2 %s\n", TintKernelName(best),
-                CpuHasAvx2() ? "available" : "not available");
+    std::printf("%d-bit build under Wine; kernels: %s\n", int(sizeof(void*) * 8), bench::KernelChoice().c_str());
 
     int progressCalls = 0;
     const bench::TintFunction throughPlugin = [&](const uint32_t* source, uint32_t* destination, int width,
@@ -55,9 +54,8 @@ int main(int argc, char** argv) {
         execute(1, 0, const_cast<uint32_t*>(source), destination, 0, &rect, 0, width, 0, CountProgress,
                 &progressCalls);
     };
-    std::vector<bench::Candidate> candidates = {{"PBF_Execute", throughPlugin},
-                                                {"SSE2", bench::RegionWith(TintKernelKind::Sse2)}};
-    if (CpuHasAvx2()) candidates.push_back({"AVX2", bench::RegionWith(TintKernelKind::Avx2)});
+    std::vector<bench::Candidate> candidates = {{"PBF_Execute", throughPlugin}};
+    for (const bench::Candidate& kernel : bench::KernelCandidates()) candidates.push_back(kernel);
     const bench::TintFunction literal = bench::RegionWith(TintKernelKind::Literal);
     if (checkOnly) {
         std::printf("emulated, not timed\n");

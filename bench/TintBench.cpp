@@ -4,10 +4,8 @@
 
 int main() {
     const TintKernelKind best = ActiveTintKernelKind();
-    std::printf("tint kernels: machine's choice %s; AVX2 %s\n", TintKernelName(best),
-                CpuHasAvx2() ? "available" : "not available");
-    std::vector<bench::Candidate> candidates = {{"SSE2", bench::RegionWith(TintKernelKind::Sse2)}};
-    if (CpuHasAvx2()) candidates.push_back({"AVX2", bench::RegionWith(TintKernelKind::Avx2)});
+    std::printf("tint kernels: %s\n", bench::KernelChoice().c_str());
+    const std::vector<bench::Candidate> candidates = bench::KernelCandidates();
     const bench::TintFunction literal = bench::RegionWith(TintKernelKind::Literal);
     bench::RunTable(4096, 4096, 9, literal, candidates);
     bench::RunTable(256, 256, 101, literal, candidates);

@@ -31,9 +31,17 @@ struct TintKernelParams {
     // only the double formula is used.
     bool shortcut;
     // Write the destination past the caches: for a separate destination
-    // far larger than they are. Only the AVX2 kernel streams; with 16-byte
-    // stores it cost more than it saved.
+    // far larger than they are. Only the AVX2 and AVX-512 kernels stream;
+    // with 16-byte stores it cost more than it saved.
     bool stream;
+    // With s = 0 every grey pixel's numerator, 1000 v, is an exact multiple:
+    // a grey scan under a grey guide (a black drawing colour, say) has
+    // nothing else. The double formula's verdict on each grey is kept here,
+    // once per call: bit 8 c + v % 8 of greyDrops[v / 8] is what it takes
+    // off the fixed point's channel c (blue, green, red) of grey v. Only the
+    // AVX-512 kernel uses it.
+    bool greys;
+    uint32_t greyDrops[32];
 };
 
 // Separate destinations from this size on are streamed.
@@ -51,12 +59,23 @@ void TintRowLiteral(const uint32_t* source, uint32_t* destination, int count, co
 // compiler cannot build them.
 extern const TintRowKernel TintRowSse2;
 extern const TintRowKernel TintRowAvx2;
+extern const TintRowKernel TintRowAvx512;
 
-enum class TintKernelKind { Literal, Sse2, Avx2 };
+// Slowest first.
+enum class TintKernelKind { Literal, Sse2, Avx2, Avx512 };
+constexpr TintKernelKind kTintKernelKinds[] = {TintKernelKind::Literal, TintKernelKind::Sse2, TintKernelKind::Avx2,
+                                               TintKernelKind::Avx512};
 
 // CPUID says AVX2, and the OS saves the YMM registers (OSXSAVE, XGETBV).
 bool CpuHasAvx2();
+// CPUID says AVX-512 F, BW and VL, and the OS saves the opmask and ZMM
+// registers too.
+bool CpuHasAvx512();
 bool CpuHasSse2();
+// Null where this target's compiler could not build the kernel.
+TintRowKernel BuiltTintKernel(TintKernelKind kind);
+// The kernel is built for this target and this machine runs it.
+bool CpuRunsTintKernel(TintKernelKind kind);
 
 // The best kernel this machine runs; chosen on first use.
 TintRowKernel ActiveTintKernel();

@@ -19,17 +19,21 @@ uint64_t ReadXcr0() {
 }
 #endif
 
-TintRowKernel KernelOf(TintKernelKind kind) {
+bool CpuRuns(TintKernelKind kind) {
     switch (kind) {
     case TintKernelKind::Literal:
-        return TintRowLiteral;
+        return true;
     case TintKernelKind::Sse2:
-        return CpuHasSse2() ? TintRowSse2 : nullptr;
+        return CpuHasSse2();
     case TintKernelKind::Avx2:
-        return CpuHasAvx2() ? TintRowAvx2 : nullptr;
+        return CpuHasAvx2();
+    case TintKernelKind::Avx512:
+        return CpuHasAvx512();
     }
-    return nullptr;
+    return false;
 }
+
+TintRowKernel KernelOf(TintKernelKind kind) { return CpuRuns(kind) ? BuiltTintKernel(kind) : nullptr; }
 
 }  // namespace
 
@@ -59,6 +63,24 @@ bool DetectAvx2() {
 #endif
 }
 
+bool DetectAvx512() {
+#if defined(QV_X86)
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    if (!(c & bit_OSXSAVE) || !(c & bit_AVX)) return false;
+    // SSE, AVX, opmask, upper halves of ZMM0-15 and ZMM16-31: without all
+    // of them saved, a task switch loses state.
+    if ((ReadXcr0() & 0xE6) != 0xE6) return false;
+    if (__get_cpuid_max(0, nullptr) < 7) return false;
+    __cpuid_count(7, 0, a, b, c, d);
+    // The kernel's compiler may use AVX2 too.
+    const unsigned need = bit_AVX2 | bit_AVX512F | bit_AVX512BW | bit_AVX512VL;
+    return (b & need) == need;
+#else
+    return false;
+#endif
+}
+
 }  // namespace
 
 // CPUID traps to the hypervisor in a virtual machine: ask once.
@@ -72,6 +94,27 @@ bool CpuHasAvx2() {
     return has;
 }
 
+bool CpuHasAvx512() {
+    static const bool has = DetectAvx512();
+    return has;
+}
+
+TintRowKernel BuiltTintKernel(TintKernelKind kind) {
+    switch (kind) {
+    case TintKernelKind::Literal:
+        return TintRowLiteral;
+    case TintKernelKind::Sse2:
+        return TintRowSse2;
+    case TintKernelKind::Avx2:
+        return TintRowAvx2;
+    case TintKernelKind::Avx512:
+        return TintRowAvx512;
+    }
+    return nullptr;
+}
+
+bool CpuRunsTintKernel(TintKernelKind kind) { return KernelOf(kind) != nullptr; }
+
 bool UseTintKernel(TintKernelKind kind) {
     const TintRowKernel kernel = KernelOf(kind);
     if (!kernel) return false;
@@ -81,8 +124,9 @@ bool UseTintKernel(TintKernelKind kind) {
 }
 
 TintRowKernel ActiveTintKernel() {
-    if (!gKernel && !UseTintKernel(TintKernelKind::Avx2) && !UseTintKernel(TintKernelKind::Sse2))
-        UseTintKernel(TintKernelKind::Literal);
+    if (!gKernel)
+        for (int i = int(sizeof kTintKernelKinds / sizeof kTintKernelKinds[0]) - 1; i >= 0; --i)
+            if (UseTintKernel(kTintKernelKinds[i])) break;
     return gKernel;
 }
 
@@ -99,6 +143,8 @@ const char* TintKernelName(TintKernelKind kind) {
         return "SSE2";
     case TintKernelKind::Avx2:
         return "AVX2";
+    case TintKernelKind::Avx512:
+        return "AVX-512";
     }
     return "?";
 }

@@ -27,6 +27,24 @@ uint32_t ChannelBytes(int64_t b, int64_t g, int64_t r) {
 int64_t Plus(int64_t m) { return m <= 0 ? 0 : (m > 255 ? 255 : m); }
 int64_t Minus(int64_t m) { return Plus(-m); }
 
+// What the double formula takes off the fixed point's channels of each
+// grey, when that is 0 or 1 everywhere (see TintKernelParams::greys).
+void PrepareGreys(TintKernelParams& p) {
+    const TintGuide t = {p.dR, p.dB, p.k};
+    for (int v = 0; v < 256; ++v) {
+        const uint32_t literal = TintWord(uint32_t(v) * 0x010101u, t);
+        for (int c = 0; c < 3; ++c) {
+            // As the kernels saturate: the positive part of m, then the negative.
+            const int raised = v + int(p.plus >> 8 * c & 0xFF);
+            const int lowered = (raised > 255 ? 255 : raised) - int(p.minus >> 8 * c & 0xFF);
+            const int drop = (lowered < 0 ? 0 : lowered) - int(literal >> 8 * c & 0xFF);
+            if (drop != 0 && drop != 1) return;
+            p.greyDrops[v / 8] |= uint32_t(drop) << (8 * c + v % 8);
+        }
+    }
+    p.greys = true;
+}
+
 }  // namespace
 
 TintKernelParams PrepareTintKernel(const TintGuide& t) {
@@ -43,6 +61,7 @@ TintKernelParams PrepareTintKernel(const TintGuide& t) {
     p.plus = ChannelBytes(Plus(mB), Plus(mG), Plus(mR));
     p.minus = ChannelBytes(Minus(mB), Minus(mG), Minus(mR));
     p.shortcut = true;
+    if (s == 0) PrepareGreys(p);
     return p;
 }
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "host/Commands.h"
-#include "host/Console.h"
-#include "host/FaultGuard.h"
 #include "host/HostError.h"
-#include "host/OutputFile.h"
-#include "host/ProgressBar.h"
+#include "host/cli/Commands.h"
+#include "host/cli/Console.h"
+#include "host/cli/ProgressBar.h"
+#include "host/image/OutputFile.h"
+#include "host/session/FaultGuard.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "host/CommandLine.h"
-#include "host/OutputFile.h"
-#include "host/ProgressBar.h"
-#include "host/WicImage.h"
+#include "host/cli/CommandLine.h"
+#include "host/cli/ProgressBar.h"
+#include "host/image/OutputFile.h"
+#include "host/image/WicImage.h"
 
 namespace {
 

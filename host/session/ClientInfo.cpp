@@ -1,4 +1,4 @@
-#include "host/ClientInfo.h"
+#include "host/session/ClientInfo.h"
 
 #include <cstring>
 

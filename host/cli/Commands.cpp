@@ -1,4 +1,4 @@
-#include "host/Commands.h"
+#include "host/cli/Commands.h"
 
 #include <windows.h>
 
@@ -6,17 +6,17 @@
 #include <memory>
 #include <new>
 
-#include "host/Batch.h"
-#include "host/ClientInfo.h"
-#include "host/CommandLine.h"
-#include "host/Console.h"
 #include "host/HostError.h"
-#include "host/OutputFile.h"
-#include "host/PluginLibrary.h"
-#include "host/ProgressBar.h"
-#include "host/SetupSession.h"
-#include "host/TestChart.h"
-#include "host/WicImage.h"
+#include "host/cli/Batch.h"
+#include "host/cli/CommandLine.h"
+#include "host/cli/Console.h"
+#include "host/cli/ProgressBar.h"
+#include "host/image/OutputFile.h"
+#include "host/image/TestChart.h"
+#include "host/image/WicImage.h"
+#include "host/session/ClientInfo.h"
+#include "host/session/PluginLibrary.h"
+#include "host/session/SetupSession.h"
 
 namespace {
 

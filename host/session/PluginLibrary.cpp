@@ -1,7 +1,7 @@
-#include "host/PluginLibrary.h"
+#include "host/session/PluginLibrary.h"
 
-#include "host/Console.h"
 #include "host/HostError.h"
+#include "host/cli/Console.h"
 
 namespace {
 

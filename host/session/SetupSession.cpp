@@ -1,10 +1,11 @@
-#include "host/SetupSession.h"
+#include "host/session/SetupSession.h"
 
 #include <commctrl.h>
 
-#include "host/Console.h"
 #include "host/HostError.h"
-#include "host/WindowCapture.h"
+#include "host/cli/Console.h"
+#include "host/image/WindowCapture.h"
+#include "host/session/ThreadDialog.h"
 
 namespace {
 
@@ -33,7 +34,6 @@ private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
-    HWND FindDialog() const;
     void TakeScreenshot(HWND dialog);
 
     const SetupRequest& request;
@@ -91,24 +91,9 @@ LRESULT SetupFrame::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-BOOL CALLBACK MatchDialog(HWND candidate, LPARAM lParam) {
-    wchar_t name[16];
-    if (!IsWindowVisible(candidate) || !GetClassNameW(candidate, name, 16) || lstrcmpW(name, L"#32770")) return TRUE;
-    *reinterpret_cast<HWND*>(lParam) = candidate;
-    return FALSE;
-}
-
-HWND SetupFrame::FindDialog() const {
-    // Top-level windows of this thread: the plug-in's modal dialog (or its
-    // message box) is one of them.
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 void SetupFrame::OnTimer(UINT_PTR id) {
     if (id != kWatchTimer || done) return;
-    const HWND found = FindDialog();
+    const HWND found = FindThreadDialog(true);
     if (found != dialog) {
         dialog = found;
         visibleTicks = 0;
@@ -123,11 +108,7 @@ void SetupFrame::OnTimer(UINT_PTR id) {
     outcome.dialogWidth = r.right - r.left;
     outcome.dialogHeight = r.bottom - r.top;
     if (request.screenshot) TakeScreenshot(dialog);
-    if (request.press) {
-        // What the button itself sends when it is clicked.
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(request.press, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, request.press)));
-    }
+    if (request.press) PressDialogButton(dialog, request.press);
 }
 
 void SetupFrame::TakeScreenshot(HWND target) {

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "host/OutputFile.h"
-#include "host/PluginLibrary.h"
-#include "host/WicImage.h"
+#include "host/image/OutputFile.h"
+#include "host/image/WicImage.h"
+#include "host/session/PluginLibrary.h"
 
 struct SetupRequest {
     int index = 0;
@@ -27,6 +27,7 @@ struct SetupOutcome {
     int dialogWidth = 0;
     int dialogHeight = 0;
     bool screenshotWritten = false;
+
     // UTF-8; set when a requested screenshot could not be written.
     std::string screenshotError;
 };

@@ -1,4 +1,4 @@
-#include "host/CommandLine.h"
+#include "host/cli/CommandLine.h"
 
 #include <cctype>
 #include <climits>

@@ -43,3 +43,28 @@ private:
     GuardedBytes bytes;
 };
 
+// An image whose every row ends just before a no-access page, so the stride
+// is larger than the width: a read or write past the end of any row faults.
+// The Padding() pixels before each row are readable and belong to no row.
+class GuardedImage {
+public:
+    GuardedImage(int width, int height);
+    ~GuardedImage();
+    GuardedImage(const GuardedImage&) = delete;
+    GuardedImage& operator=(const GuardedImage&) = delete;
+
+    bool Ok() const { return origin != nullptr; }
+    // Pixel 0,0.
+    uint32_t* Origin() const { return origin; }
+    // In pixels.
+    int Stride() const { return stride; }
+    int Padding() const { return padding; }
+    // x from -Padding() to width - 1.
+    uint32_t& At(int x, int y) const { return origin[x + static_cast<ptrdiff_t>(y) * stride]; }
+
+private:
+    unsigned char* base = nullptr;
+    uint32_t* origin = nullptr;
+    int stride = 0;
+    int padding = 0;
+};

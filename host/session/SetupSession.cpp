@@ -14,6 +14,7 @@ const UINT_PTR kWatchTimer = 1;
 const UINT kWatchInterval = 100;
 // Ticks between seeing the dialog and acting on it, so that it has painted.
 const int kSettleTicks = 3;
+const int kPatienceTicks = kSetupPatienceSeconds * 1000 / kWatchInterval;
 
 // The parent window that PBF_Setup gets. Its timer, dispatched by the
 // plug-in's modal loop, watches for the dialog.
@@ -42,6 +43,7 @@ private:
     HWND dialog = nullptr;
     int visibleTicks = 0;
     bool done = false;
+    int ticksSincePress = 0;
 };
 
 HWND SetupFrame::Create(const std::wstring& title) {
@@ -92,7 +94,17 @@ LRESULT SetupFrame::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void SetupFrame::OnTimer(UINT_PTR id) {
-    if (id != kWatchTimer || done) return;
+    if (id != kWatchTimer) return;
+    if (done) {
+        // EndDialog works from here: the timer runs inside the dialog's own
+        // modal loop, on its thread.
+        if (request.press && IsWindow(dialog) && ++ticksSincePress >= kPatienceTicks) {
+            outcome.closedByForce = true;
+            StopWatching();
+            EndDialog(dialog, 0);
+        }
+        return;
+    }
     const HWND found = FindThreadDialog(true);
     if (found != dialog) {
         dialog = found;
@@ -101,7 +113,7 @@ void SetupFrame::OnTimer(UINT_PTR id) {
     if (!dialog || ++visibleTicks < kSettleTicks) return;
 
     done = true;
-    StopWatching();
+    if (!request.press) StopWatching();
     RECT r;
     GetWindowRect(dialog, &r);
     outcome.dialogShown = true;
@@ -134,10 +146,15 @@ void InitDialogControls() {
 }
 
 SetupOutcome RunSetup(const PluginLibrary& plugin, Image& image, const SetupRequest& request) {
+    return RunSetup(plugin, image.pixels.data(), image.width, image.height, request);
+}
+
+SetupOutcome RunSetup(const PluginLibrary& plugin, uint32_t* pixels, int width, int height,
+                      const SetupRequest& request) {
     InitDialogControls();
     SetupFrame frame(request);
     const HWND parent = frame.Create(L"ppihost - " + WideFromUtf8(plugin.Name(request.index)));
-    frame.Outcome().result = plugin.Setup(request.index, parent, image.pixels.data(), image.width, image.height);
+    frame.Outcome().result = plugin.Setup(request.index, parent, pixels, width, height);
     frame.StopWatching();
     return frame.Outcome();
 }

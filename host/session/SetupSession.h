@@ -20,6 +20,9 @@ struct SetupRequest {
     int press = 0;
 };
 
+// How long a dialog may stay open after its button was pressed.
+constexpr int kSetupPatienceSeconds = 10;
+
 struct SetupOutcome {
     int result = 0;
     // The plug-in showed a dialog of its own.
@@ -27,7 +30,9 @@ struct SetupOutcome {
     int dialogWidth = 0;
     int dialogHeight = 0;
     bool screenshotWritten = false;
-
+    // The pressed button left the dialog open, so it was ended by force
+    // after kSetupPatienceSeconds.
+    bool closedByForce = false;
     // UTF-8; set when a requested screenshot could not be written.
     std::string screenshotError;
 };
@@ -37,3 +42,6 @@ struct SetupOutcome {
 void InitDialogControls();
 
 SetupOutcome RunSetup(const PluginLibrary& plugin, Image& image, const SetupRequest& request);
+// Over pixels that the caller owns, width x height with no padding.
+SetupOutcome RunSetup(const PluginLibrary& plugin, uint32_t* pixels, int width, int height,
+                      const SetupRequest& request);

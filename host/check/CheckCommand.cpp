@@ -35,6 +35,17 @@ struct Progress {
     std::wstring commandLine;
 } progress;
 
+// Held while a line is written, and for good by a fault: the plug-in may
+// fault on a thread of its own while this one goes on checking, and the
+// output belongs to the new process from then on.
+CRITICAL_SECTION output;
+
+void Report(const std::string& name, const CheckResult& result) {
+    EnterCriticalSection(&output);
+    ReportCheck(progress.tally, name, result);
+    LeaveCriticalSection(&output);
+}
+
 std::wstring Quote(const std::wstring& argument) {
     std::wstring quoted = L"\"" + argument;
     // Backslashes before the closing quote would escape it.
@@ -116,6 +127,7 @@ int CheckCommand(const std::vector<std::string>& args) {
     const std::string* resume = parsed.Option("--resume");
     if (resume && !ParseResume(*resume)) throw HostError("bad --resume '" + *resume + "'", kExitUsage);
 
+    InitializeCriticalSection(&output);
     ComScope com;
     CheckContext context(options);
     // Read before any check, so that a bad file is an error and not a
@@ -132,7 +144,7 @@ int CheckCommand(const std::vector<std::string>& args) {
             progress.running = true;
             const CheckResult result = RunOne(list[i], context);
             progress.running = false;
-            ReportCheck(progress.tally, list[i].name, result);
+            Report(list[i].name, result);
             if (list[i].name == "info") progress.filterCount = context.filterCount;
         }
         if (list[i].name == "info" && progress.filterCount > 0) {
@@ -144,6 +156,7 @@ int CheckCommand(const std::vector<std::string>& args) {
             AddFilterChecks(list, options, progress.filterCount);
         }
     }
+    EnterCriticalSection(&output);
     WriteStdout(TallyLine(progress.tally) + "\n");
     return progress.tally.failed ? kExitFailure : 0;
 }
@@ -151,6 +164,7 @@ int CheckCommand(const std::vector<std::string>& args) {
 bool CheckRunning() { return progress.running; }
 
 void ContinueChecksAfterFault(const EXCEPTION_RECORD& record) {
+    EnterCriticalSection(&output);
     // A second fault, in this handler or in what the first one left behind.
     if (progress.faulted) TerminateProcess(GetCurrentProcess(), 3);
     progress.faulted = true;

@@ -236,8 +236,8 @@ CheckResult MeasureSpeed(CheckContext& context, int index) {
     for (size_t i = 0; i < count; ++i) source[i] = Pattern(int(i % kSpeedSide), int(i / kSpeedSide));
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    // The best of three, after one run that brings the pages in.
-    auto best = [&](const auto& work) {
+    // The shortest of three runs, after one that brings the pages in.
+    auto shortest = [&](const auto& work) {
         work();
         double fastest = 0;
         for (int i = 0; i < 3; ++i) {
@@ -246,17 +246,23 @@ CheckResult MeasureSpeed(CheckContext& context, int index) {
             work();
             QueryPerformanceCounter(&end);
             const double seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-            const double rate = seconds > 0 ? double(count) / seconds / 1e6 : 0;
-            if (rate > fastest) fastest = rate;
+            if (i == 0 || seconds < fastest) fastest = seconds;
         }
         return fastest;
     };
-    const double filter = best([&] {
+    const double filter = shortest([&] {
         FilterRect whole = {0, 0, kSpeedSide, kSpeedSide};
         plugin.Execute(index, source.data(), destination.data(), &whole, kSpeedSide, IgnoreProgress, nullptr);
     });
-    const double copy = best([&] { std::memcpy(destination.data(), source.data(), count * 4); });
-    char text[160];
-    std::snprintf(text, sizeof text, "%.1f Mpix/s over 4096x4096; memcpy of the same buffer %.1f Mpix/s", filter, copy);
+    const double copy = shortest([&] { std::memcpy(destination.data(), source.data(), count * 4); });
+    char text[200];
+    // Faster than a millisecond the clock says little, and 64 MiB were not
+    // all touched.
+    if (filter < 1e-3)
+        std::snprintf(text, sizeof text, "under 1 ms over 4096x4096, so it did not touch every pixel; memcpy of the "
+                      "same buffer %.1f Mpix/s", count / copy / 1e6);
+    else
+        std::snprintf(text, sizeof text, "%.1f Mpix/s over 4096x4096; memcpy of the same buffer %.1f Mpix/s",
+                      count / filter / 1e6, count / copy / 1e6);
     return {Verdict::Info, text};
 }

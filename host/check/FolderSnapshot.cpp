@@ -14,10 +14,10 @@ uint64_t HashFile(const std::wstring& path) {
                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     uint64_t hash = 14695981039346656037ull;
-    std::vector<unsigned char> part(1 << 16);
+    std::vector<unsigned char> chunk(1 << 16);
     DWORD read = 0;
-    while (ReadFile(file, part.data(), static_cast<DWORD>(part.size()), &read, nullptr) && read)
-        for (DWORD i = 0; i < read; ++i) hash = (hash ^ part[i]) * 1099511628211ull;
+    while (ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) && read)
+        for (DWORD i = 0; i < read; ++i) hash = (hash ^ chunk[i]) * 1099511628211ull;
     CloseHandle(file);
     return hash;
 }

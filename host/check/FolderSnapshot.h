@@ -22,5 +22,5 @@ FolderSnapshot SnapshotFolder(const std::wstring& folder);
 // added, old.txt removed".
 std::string FolderChanges(const FolderSnapshot& before, const FolderSnapshot& after);
 
-// The folder part of a file's path, without its separator.
+// The folder that holds a file, without a trailing separator.
 std::wstring FolderOf(const std::wstring& path);

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "host/HostError.h"
@@ -137,18 +138,57 @@ std::string NewHandles(const std::map<uintptr_t, std::wstring>& before,
 int WINAPI IgnoreProgress(int, int, void*) { return 0; }
 #endif
 
+// The five exports with the bytes of their arguments, which their stdcall
+// names carry: "_PBF_Execute@44" as Microsoft's compilers write them,
+// "PBF_Execute@44" as GCC's do.
+const struct {
+    const char* name;
+    int bytes;
+} kExports[] = {{"PB_GetPluginInfo", 8}, {"PBF_FilterCount", 0}, {"PBF_GetName", 20}, {"PBF_Execute", 44},
+                {"PBF_Setup", 20}};
+
+std::string Decorated(const char* name, int bytes, bool underscore = true) {
+    return (underscore ? "_" : "") + std::string(name) + "@" + std::to_string(bytes);
+}
+
 }  // namespace
 
 CheckResult CheckLoad(CheckContext& context) {
+    const char* expected = "a DLL that loads and exports PB_GetPluginInfo, PBF_FilterCount, PBF_GetName, "
+                           "PBF_Execute and PBF_Setup by their plain names";
+    std::unique_ptr<PluginLibrary> plugin;
     try {
-        PluginLibrary plugin(context.options.plugin);
+        plugin.reset(new PluginLibrary(context.options.plugin));
     } catch (const HostError& e) {
-        return Failed("a DLL that loads and exports PB_GetPluginInfo, PBF_FilterCount, PBF_GetName, PBF_Execute "
-                      "and PBF_Setup",
-                      e.what());
+        std::string seen = e.what();
+        // A host looks up the plain names; a stdcall name alone is a .def
+        // file missing.
+        if (const HMODULE module = LoadLibraryExW(context.options.plugin.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+            std::string decorated;
+            for (const auto& e : kExports)
+                for (const bool underscore : {true, false})
+                    if (GetProcAddress(module, Decorated(e.name, e.bytes, underscore).c_str()))
+                        decorated += (decorated.empty() ? "" : ", ") + Decorated(e.name, e.bytes, underscore);
+            if (!decorated.empty()) seen += " (only under stdcall names: " + decorated + ")";
+            FreeLibrary(module);
+        }
+        return Failed(expected, seen);
+    }
+    // Where the stdcall names are exported too, they must be the same
+    // functions.
+    int decorated = 0;
+    for (const auto& e : kExports) {
+        const FARPROC plain = GetProcAddress(plugin->Module(), e.name);
+        const FARPROC other = GetProcAddress(plugin->Module(), Decorated(e.name, e.bytes).c_str());
+        if (other && other != plain)
+            return Failed(Decorated(e.name, e.bytes) + " to be " + e.name, "another function");
+        decorated += other != nullptr;
     }
     return Passed("loads; exports PB_GetPluginInfo, PBF_FilterCount, PBF_GetName, PBF_Execute and PBF_Setup by "
-                  "their plain names");
+                  "their plain names" +
+                  std::string(decorated == 5   ? ", and by their stdcall names too"
+                              : decorated == 0 ? ""
+                                               : ", " + std::to_string(decorated) + " by their stdcall names too"));
 }
 
 CheckResult CheckStdcall(CheckContext& context) {

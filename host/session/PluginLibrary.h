@@ -31,6 +31,7 @@ public:
     int Setup(int index, HWND parent, uint32_t* pixels, int width, int height) const;
 
     const std::wstring& Path() const { return path; }
+    HMODULE Module() const { return module; }
 
     // The exports as they are, for the checks: no limits, no conversion.
     WORD RawInfo(char* buffer, int length) const;

@@ -1,6 +1,7 @@
 #include "host/check/SetupCheck.h"
 
 #include <cstring>
+#include <new>
 
 #include "host/check/FolderSnapshot.h"
 #include "host/session/GuardedMemory.h"
@@ -12,6 +13,7 @@ namespace {
 // no-access page.
 SetupOutcome CancelledSetup(const PluginLibrary& plugin, int index, const Image& image) {
     GuardedPixels pixels(image.width, image.height);
+    if (!pixels.Ok()) throw std::bad_alloc();
     std::memcpy(pixels.Data(), image.pixels.data(), image.pixels.size() * 4);
     SetupRequest request;
     request.index = index;

@@ -64,7 +64,10 @@ std::wstring CommandLineOf(const CheckOptions& options) {
 }
 
 std::vector<Check> PluginCheckList() {
-    return {{"load", CheckLoad}, {"stdcall", CheckStdcall}, {"reload", CheckReload}, {"info", CheckInfo},
+    return {{"load", CheckLoad},
+            {"stdcall", CheckStdcall},
+            {"reload", CheckReload},
+            {"info", CheckInfo},
             {"names", CheckNames}};
 }
 
@@ -111,11 +114,11 @@ bool ParseResume(const std::string& text) {
 int CheckCommand(const std::vector<std::string>& args) {
     const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume"}, {"--setup"});
     if (!parsed.error.empty() || parsed.positional.size() != 1)
-        throw HostError((parsed.error.empty() ? std::string(parsed.positional.empty() ? "missing arguments"
-                                                                                      : "too many arguments")
-                                              : parsed.error) +
-                            "; usage: " + kCheckUsage,
-                        kExitUsage);
+        throw HostError(
+            (parsed.error.empty() ? std::string(parsed.positional.empty() ? "missing arguments" : "too many arguments")
+                                  : parsed.error) +
+                "; usage: " + kCheckUsage,
+            kExitUsage);
     CheckOptions options;
     options.plugin = WideFromUtf8(parsed.positional[0]);
     if (const std::string* filter = parsed.Option("--filter")) {
@@ -133,7 +136,9 @@ int CheckCommand(const std::vector<std::string>& args) {
     // Read before any check, so that a bad file is an error and not a
     // failure of the plug-in.
     context.MainImage();
-    if (!resume) WriteStdout("ppihost check " + Utf8FromWide(options.plugin) + (sizeof(void*) == 8 ? " (64-bit)\n" : " (32-bit)\n"));
+    if (!resume)
+        WriteStdout("ppihost check " + Utf8FromWide(options.plugin) +
+                    (sizeof(void*) == 8 ? " (64-bit)\n" : " (32-bit)\n"));
 
     progress.commandLine = CommandLineOf(options);
     std::vector<Check> list = PluginCheckList();
@@ -174,7 +179,9 @@ void ContinueChecksAfterFault(const EXCEPTION_RECORD& record) {
     if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
         std::snprintf(seen, sizeof seen, "exception 0x%08lX (%s %p) in %s",
                       static_cast<unsigned long>(record.ExceptionCode),
-                      record.ExceptionInformation[0] == 1 ? "writing" : record.ExceptionInformation[0] == 8 ? "running" : "reading",
+                      record.ExceptionInformation[0] == 1   ? "writing"
+                      : record.ExceptionInformation[0] == 8 ? "running"
+                                                            : "reading",
                       reinterpret_cast<void*>(record.ExceptionInformation[1]), module);
     else
         std::snprintf(seen, sizeof seen, "exception 0x%08lX in %s", static_cast<unsigned long>(record.ExceptionCode),

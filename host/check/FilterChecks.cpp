@@ -49,7 +49,8 @@ bool Inside(const FilterRect& r, int x, int y) { return x >= r.left && x < r.rig
 std::vector<Shape> FilledShapes(int width, int height) {
     std::vector<Shape> shapes = {{"the whole image", {0, 0, width, height}}};
     if (width >= 3 && height >= 3)
-        shapes.push_back({"an inner rectangle", {width / 4 + 1, height / 4 + 1, width - width / 4, height - height / 4}});
+        shapes.push_back(
+            {"an inner rectangle", {width / 4 + 1, height / 4 + 1, width - width / 4, height - height / 4}});
     shapes.push_back({"its last pixel", {width - 1, height - 1, width, height}});
     return shapes;
 }
@@ -67,8 +68,12 @@ int WINAPI IgnoreProgress(int, int, void*) { return 0; }
 // canaries before every row.
 class RunImages {
 public:
-    explicit RunImages(const Image& image) : width(image.width), height(image.height), source(width, height),
-                                             destination(width, height), original(image.pixels) {
+    explicit RunImages(const Image& image)
+        : width(image.width),
+          height(image.height),
+          source(width, height),
+          destination(width, height),
+          original(image.pixels) {
         if (!source.Ok() || !destination.Ok()) throw std::bad_alloc();
         for (int y = 0; y < height; ++y)
             for (int x = -source.Padding(); x < width; ++x)
@@ -164,7 +169,8 @@ CheckResult CheckRectangles(CheckContext& context, int index) {
         for (const Shape& shape : FilledShapes(image->width, image->height)) {
             const std::string change = images.Run(plugin, index, shape.rect, nullptr);
             if (!change.empty())
-                return Failed("nothing outside the rectangle to change", change + ", running over " + Describe(shape, images));
+                return Failed("nothing outside the rectangle to change",
+                              change + ", running over " + Describe(shape, images));
             if (image == &small) {
                 alphaChanged += images.AlphaChanges(shape.rect);
                 alphaTotal += (shape.rect.right - shape.rect.left) * (shape.rect.bottom - shape.rect.top);
@@ -173,14 +179,15 @@ CheckResult CheckRectangles(CheckContext& context, int index) {
     }
     const Image& main = context.MainImage();
     const int asked = DrawColorQueries() - queries;
-    return Passed("whole, inner and one-pixel rectangles of " + std::to_string(main.width) + "x" +
-                  std::to_string(main.height) + " and " + std::to_string(kSmallWidth) + "x" +
-                  std::to_string(kSmallHeight) + " images, rows against no-access pages: nothing outside changed, "
-                  "source kept; alpha " +
-                  (alphaChanged ? "changed in " + std::to_string(alphaChanged) + " of " + std::to_string(alphaTotal) + " pixels"
-                                : std::string("kept")) +
-                  (asked ? "; asked the host for the drawing colour " + std::to_string(asked) + " times"
-                         : "; did not ask for the drawing colour"));
+    return Passed(
+        "whole, inner and one-pixel rectangles of " + std::to_string(main.width) + "x" + std::to_string(main.height) +
+        " and " + std::to_string(kSmallWidth) + "x" + std::to_string(kSmallHeight) +
+        " images, rows against no-access pages: nothing outside changed, "
+        "source kept; alpha " +
+        (alphaChanged ? "changed in " + std::to_string(alphaChanged) + " of " + std::to_string(alphaTotal) + " pixels"
+                      : std::string("kept")) +
+        (asked ? "; asked the host for the drawing colour " + std::to_string(asked) + " times"
+               : "; did not ask for the drawing colour"));
 }
 
 CheckResult CheckProgress(CheckContext& context, int index) {
@@ -214,8 +221,7 @@ CheckResult CheckEmptyRectangles(CheckContext& context, int index) {
     for (const Shape& shape : shapes) {
         ProgressLog log;
         const std::string change = images.Run(plugin, index, shape.rect, &log);
-        if (!change.empty())
-            return Failed("nothing written for " + shape.what + " " + RectText(shape.rect), change);
+        if (!change.empty()) return Failed("nothing written for " + shape.what + " " + RectText(shape.rect), change);
         const std::pair<std::string, std::string> problem = ProgressProblem(log, false);
         if (!problem.first.empty())
             return Failed(problem.first, problem.second + ", running over " + Describe(shape, images));
@@ -259,8 +265,10 @@ CheckResult MeasureSpeed(CheckContext& context, int index) {
     // Faster than a millisecond the clock says little, and 64 MiB were not
     // all touched.
     if (filter < 1e-3)
-        std::snprintf(text, sizeof text, "under 1 ms over 4096x4096, so it did not touch every pixel; memcpy of the "
-                      "same buffer %.1f Mpix/s", count / copy / 1e6);
+        std::snprintf(text, sizeof text,
+                      "under 1 ms over 4096x4096, so it did not touch every pixel; memcpy of the "
+                      "same buffer %.1f Mpix/s",
+                      count / copy / 1e6);
     else
         std::snprintf(text, sizeof text, "%.1f Mpix/s over 4096x4096; memcpy of the same buffer %.1f Mpix/s",
                       count / filter / 1e6, count / copy / 1e6);

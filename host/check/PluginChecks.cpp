@@ -48,17 +48,19 @@ TextFault TextProblem(const unsigned char* bytes, const std::string& what, bool 
     const std::string expected = what + " to be code page 932 text";
     for (int i = 0; i < length; ++i) {
         const unsigned char b = bytes[i];
-        if (b < 0x20 || b == 0x7F) return {expected, "the control character " + Hex(b) + " at byte " + std::to_string(i)};
+        if (b < 0x20 || b == 0x7F)
+            return {expected, "the control character " + Hex(b) + " at byte " + std::to_string(i)};
         if (IsLeadByte(b)) {
             if (i + 1 >= length || !IsTrailByte(bytes[i + 1]))
-                return {expected, "the lead byte " + Hex(b) + " at byte " + std::to_string(i) + " without a second byte"};
+                return {expected,
+                        "the lead byte " + Hex(b) + " at byte " + std::to_string(i) + " without a second byte"};
             ++i;
         } else if (b == 0x80 || b == 0xA0 || b >= 0xFD) {
             return {expected, "the byte " + Hex(b) + " at byte " + std::to_string(i)};
         }
     }
-    if (length && !MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes), length,
-                                       nullptr, 0))
+    if (length &&
+        !MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes), length, nullptr, 0))
         return {expected, "characters that code page 932 does not define"};
     return {};
 }
@@ -78,7 +80,8 @@ TextFault FormProblem(const unsigned char* bytes, const std::string& what) {
     }
     if (bars > 1) return {what + " to have at most one | (English|Japanese)", std::to_string(bars)};
     if (bars == 1 && (bar == 0 || bar == length - 1))
-        return {what + " to have text on both sides of its |", "\"" + Utf8FromCp932(reinterpret_cast<const char*>(bytes)) + "\""};
+        return {what + " to have text on both sides of its |",
+                "\"" + Utf8FromCp932(reinterpret_cast<const char*>(bytes)) + "\""};
     return {};
 }
 
@@ -144,8 +147,8 @@ int WINAPI IgnoreProgress(int, int, void*) { return 0; }
 const struct {
     const char* name;
     int bytes;
-} kExports[] = {{"PB_GetPluginInfo", 8}, {"PBF_FilterCount", 0}, {"PBF_GetName", 20}, {"PBF_Execute", 44},
-                {"PBF_Setup", 20}};
+} kExports[] = {
+    {"PB_GetPluginInfo", 8}, {"PBF_FilterCount", 0}, {"PBF_GetName", 20}, {"PBF_Execute", 44}, {"PBF_Setup", 20}};
 
 std::string Decorated(const char* name, int bytes, bool underscore = true) {
     return (underscore ? "_" : "") + std::string(name) + "@" + std::to_string(bytes);
@@ -154,8 +157,9 @@ std::string Decorated(const char* name, int bytes, bool underscore = true) {
 }  // namespace
 
 CheckResult CheckLoad(CheckContext& context) {
-    const char* expected = "a DLL that loads and exports PB_GetPluginInfo, PBF_FilterCount, PBF_GetName, "
-                           "PBF_Execute and PBF_Setup by their plain names";
+    const char* expected =
+        "a DLL that loads and exports PB_GetPluginInfo, PBF_FilterCount, PBF_GetName, "
+        "PBF_Execute and PBF_Setup by their plain names";
     std::unique_ptr<PluginLibrary> plugin;
     try {
         plugin.reset(new PluginLibrary(context.options.plugin));
@@ -163,12 +167,13 @@ CheckResult CheckLoad(CheckContext& context) {
         std::string seen = e.what();
         // A host looks up the plain names; a stdcall name alone is a .def
         // file missing.
-        if (const HMODULE module = LoadLibraryExW(context.options.plugin.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+        if (const HMODULE module =
+                LoadLibraryExW(context.options.plugin.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
             std::string decorated;
-            for (const auto& e : kExports)
+            for (const auto& entry : kExports)
                 for (const bool underscore : {true, false})
-                    if (GetProcAddress(module, Decorated(e.name, e.bytes, underscore).c_str()))
-                        decorated += (decorated.empty() ? "" : ", ") + Decorated(e.name, e.bytes, underscore);
+                    if (GetProcAddress(module, Decorated(entry.name, entry.bytes, underscore).c_str()))
+                        decorated += (decorated.empty() ? "" : ", ") + Decorated(entry.name, entry.bytes, underscore);
             if (!decorated.empty()) seen += " (only under stdcall names: " + decorated + ")";
             FreeLibrary(module);
         }
@@ -180,15 +185,15 @@ CheckResult CheckLoad(CheckContext& context) {
     for (const auto& e : kExports) {
         const FARPROC plain = GetProcAddress(plugin->Module(), e.name);
         const FARPROC other = GetProcAddress(plugin->Module(), Decorated(e.name, e.bytes).c_str());
-        if (other && other != plain)
-            return Failed(Decorated(e.name, e.bytes) + " to be " + e.name, "another function");
+        if (other && other != plain) return Failed(Decorated(e.name, e.bytes) + " to be " + e.name, "another function");
         decorated += other != nullptr;
     }
-    return Passed("loads; exports PB_GetPluginInfo, PBF_FilterCount, PBF_GetName, PBF_Execute and PBF_Setup by "
-                  "their plain names" +
-                  std::string(decorated == 5   ? ", and by their stdcall names too"
-                              : decorated == 0 ? ""
-                                               : ", " + std::to_string(decorated) + " by their stdcall names too"));
+    return Passed(
+        "loads; exports PB_GetPluginInfo, PBF_FilterCount, PBF_GetName, PBF_Execute and PBF_Setup by "
+        "their plain names" +
+        std::string(decorated == 5   ? ", and by their stdcall names too"
+                    : decorated == 0 ? ""
+                                     : ", " + std::to_string(decorated) + " by their stdcall names too"));
 }
 
 CheckResult CheckStdcall(CheckContext& context) {
@@ -238,9 +243,9 @@ CheckResult CheckReload(CheckContext& context) {
     const std::string counts = std::to_string(before) + " handles open before, " + std::to_string(after) + " after";
     if (after - before >= kReloads / 2) {
         const std::string kinds = NewHandles(typesBefore, HandleTypes());
-        return Failed("no handle left open by " + std::to_string(kReloads) + " loads and unloads",
-                      std::to_string(after - before) + " more (" + counts + (kinds.empty() ? "" : "; new: " + kinds) +
-                          ")");
+        return Failed(
+            "no handle left open by " + std::to_string(kReloads) + " loads and unloads",
+            std::to_string(after - before) + " more (" + counts + (kinds.empty() ? "" : "; new: " + kinds) + ")");
     }
     return Passed("loaded and unloaded " + std::to_string(kReloads) + " times; " + counts);
 }
@@ -278,8 +283,9 @@ CheckResult CheckNames(CheckContext& context) {
         if (!fault.Found()) fault = FormProblem(category.Data(), filter + "category");
         if (fault.Found()) return Failed(fault.expected, fault.seen);
     }
-    return Passed(std::to_string(context.filterCount) +
-                  (context.filterCount == 1 ? " filter: its name and category are" : " filters: every name and category is") +
-                  " code page 932 text within " + std::to_string(kTextBytes - 1) +
-                  " bytes, with English|Japanese parsed as the host does");
+    return Passed(
+        std::to_string(context.filterCount) +
+        (context.filterCount == 1 ? " filter: its name and category are" : " filters: every name and category is") +
+        " code page 932 text within " + std::to_string(kTextBytes - 1) +
+        " bytes, with English|Japanese parsed as the host does");
 }

@@ -35,7 +35,7 @@ CheckResult CheckSetup(CheckContext& context, int index) {
     const std::string changes = FolderChanges(before, SnapshotFolder(folder));
     if (first.closedByForce)
         return Failed("Cancel to end the set-up", "its dialog still open " + std::to_string(kSetupPatienceSeconds) +
-                                                     " s later, ended by force; " + Returned(first));
+                                                      " s later, ended by force; " + Returned(first));
     if (first.dialogShown && first.result != 0) return Failed("0 from a set-up ended by Cancel", Returned(first));
     if (!changes.empty()) return Failed("no file in the plug-in's folder to change", changes);
 

@@ -1,5 +1,5 @@
 // ppihost: loads a filter plug-in and lists, sets up or runs its filters,
-// the way a paint program hosts it.
+// the way a paint program hosts it, or checks it against the host's contract.
 #include <windows.h>
 
 #include <cstdio>
@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "host/Commands.h"
-#include "host/Console.h"
-#include "host/FaultGuard.h"
 #include "host/HostError.h"
-#include "host/OutputFile.h"
-#include "host/ProgressBar.h"
+#include "host/check/CheckCommand.h"
+#include "host/cli/Commands.h"
+#include "host/cli/Console.h"
+#include "host/cli/ProgressBar.h"
+#include "host/image/OutputFile.h"
+#include "host/session/FaultGuard.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ namespace {
 // dialog; outputs are only renamed into place after a finished run, so none
 // is left half-written.
 [[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
+    if (CheckRunning()) ContinueChecksAfterFault(record);
     AbandonOutputs();
     char module[MAX_PATH];
     FaultModuleName(record.ExceptionAddress, module, MAX_PATH);
@@ -50,6 +52,7 @@ int Dispatch(const std::vector<std::string>& args) {
     if (command == "run") return RunCommand(rest);
     if (command == "setup") return SetupCommand(rest);
     if (command == "chart") return ChartCommand(rest);
+    if (command == "check") return CheckCommand(rest);
     if (command == "help" || command == "--help" || command == "-h" || command == "/?") {
         WriteStdout(UsageText());
         return 0;

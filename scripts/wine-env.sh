@@ -48,12 +48,16 @@ REG
 }
 
 wine_env_start() {
-    if [ ! -f "$WINEPREFIX/.qvhuetint-ready" ]; then
-        echo "copying the prepared Wine prefix to $WINEPREFIX"
-        rm -rf "$WINEPREFIX"
-        mkdir -p "$(dirname "$WINEPREFIX")"
-        cp -a "$QV_PREFIX_TEMPLATE" "$WINEPREFIX"
-    fi
+    # The session tests' own (a Wine server of their own), beside the main one.
+    local prefix
+    for prefix in "$WINEPREFIX" "$WINEPREFIX-session"; do
+        if [ ! -f "$prefix/.qvhuetint-ready" ]; then
+            echo "copying the prepared Wine prefix to $prefix"
+            rm -rf "$prefix"
+            mkdir -p "$(dirname "$prefix")"
+            cp -a "$QV_PREFIX_TEMPLATE" "$prefix"
+        fi
+    done
     # Our own display, whatever DISPLAY says: Xvfb picks a free number.
     local fd_file
     fd_file=$(mktemp)
@@ -83,6 +87,7 @@ wine_env_start() {
 
 wine_env_stop() {
     if [ -n "${QV_VM_OURS:-}" ]; then "$QV_ROOT/scripts/vm/run" stop; unset QV_VM QV_VM_OURS; fi
+    WINEPREFIX=$WINEPREFIX-session "${QV_WINESERVER[@]}" -k 2>/dev/null || true
     "${QV_WINESERVER[@]}" -k 2>/dev/null || true
     if [ -n "${QV_XVFB_PID:-}" ]; then kill "$QV_XVFB_PID" 2>/dev/null || true; fi
 }

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "host/CommandLine.h"
-#include "host/OutputFile.h"
-#include "host/ProgressBar.h"
-#include "host/WicImage.h"
+#include "host/cli/CommandLine.h"
+#include "host/cli/ProgressBar.h"
+#include "host/image/OutputFile.h"
+#include "host/image/WicImage.h"
 
 namespace {
 
@@ -570,6 +570,87 @@ TEST_F(HostTest, FaultInPluginIsReported) {
         ExpectOneLineError(r, "in host_test_plugin.ppi");
         EXPECT_EQ((std::vector<std::string>{"in.bmp"}), Files());
     }
+}
+
+// Each mode of the stand-in plug-in breaks one promise of the contract: the
+// check that names it fails, once, for that reason, and every other check
+// passes. A fault fails each check that meets it, and the checks after it
+// still run, in a fresh ppihost.
+TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
+    const std::string copy = dir + "check.ppi";
+    ASSERT_TRUE(CopyFileA(testPlugin.c_str(), copy.c_str(), FALSE));
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    const bool bits32 = sizeof(void*) == 4;
+    struct Case {
+        const char* mode;
+        std::string plugin;
+        bool setup;
+        int failures;
+        std::string line;  // the start of the first FAIL line, or of the line to look at
+    };
+    const Case cases[] = {
+        {"good", copy, true, 0, "ok    filter 0 rectangles: whole, inner and one-pixel rectangles of 512x384 and 13x9 "
+                                "images, rows against no-access pages: nothing outside changed, source kept; alpha "
+                                "kept; asked the host for the drawing colour 6 times"},
+        {"good", std::string(system) + "\\version.dll", false, 1,
+         "FAIL  load: expected a DLL that loads and exports PB_GetPluginInfo"},
+        {"cdecl", copy, false, bits32 ? 1 : 0,
+         bits32 ? "FAIL  stdcall: expected each export to take its own arguments off the stack (stdcall); seen "
+                  "PB_GetPluginInfo took 0 bytes of arguments off the stack, not 8"
+                : "skip  stdcall: a 64-bit process has one calling convention"},
+        {"leak", copy, false, 1, "FAIL  reload: expected no handle left open by 20 loads and unloads; seen 20 more"},
+        {"info", copy, false, 1,
+         "FAIL  info: expected the information line to end with a zero within the 256 bytes given; seen no zero"},
+        {"names", copy, false, 1,
+         "FAIL  names: expected filter 0's name to be code page 932 text; seen the lead byte 0x83 at byte 6 without"},
+        {"outside", copy, false, 1,
+         "FAIL  filter 0 rectangles: expected nothing outside the rectangle to change; seen the destination's padding "
+         "before row 0 (x -1) changed"},
+        {"progress", copy, false, 1,
+         "FAIL  filter 0 progress: expected done never to go back; seen (100,100) then (40,100)"},
+        {"empty", copy, false, 1,
+         "FAIL  filter 0 empty rectangles: expected nothing written for the empty rectangle 0,0,0,0; seen the "
+         "destination's pixel 0,0 changed"},
+        {"setup", copy, true, 1,
+         "FAIL  filter 0 set-up: expected no file in the plug-in's folder to change; seen check-setup.txt added"},
+        {"fault", copy, true, 3,
+         "FAIL  filter 0 rectangles: expected no fault; seen exception 0xC0000005 (writing "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode + (" " + c.plugin));
+        SetEnvironmentVariableA("QV_CHECK_MODE", c.mode);
+        std::vector<std::string> args = {"check", c.plugin};
+        if (c.setup) args.push_back("--setup");
+        const Result r = Host(args);
+        DeleteFileA((dir + "check-setup.txt").c_str());
+        std::vector<std::string> lines;
+        std::istringstream out(r.out);
+        for (std::string line; std::getline(out, line);) lines.push_back(line);
+        ASSERT_GE(lines.size(), 3u) << r;
+        EXPECT_EQ("ppihost check " + c.plugin + (bits32 ? " (32-bit)" : " (64-bit)"), lines.front());
+        int failures = 0, passed = 0, skipped = 0;
+        std::string shown;
+        for (const std::string& line : lines) {
+            failures += line.rfind("FAIL  ", 0) == 0;
+            passed += line.rfind("ok    ", 0) == 0;
+            skipped += line.rfind("skip  ", 0) == 0;
+            if (shown.empty() && line.rfind(c.line.substr(0, 12), 0) == 0) shown = line;
+        }
+        EXPECT_EQ(c.failures, failures) << r;
+        EXPECT_EQ(0u, shown.rfind(c.line, 0)) << "expected a line starting\n" << c.line << "\n" << r;
+        EXPECT_EQ(std::to_string(passed) + " passed, " + std::to_string(failures) + " failed, " +
+                      std::to_string(skipped) + " skipped",
+                  lines.back());
+        EXPECT_EQ(c.failures ? 1u : 0u, r.exitCode) << r;
+        EXPECT_EQ("", r.err);
+        if (std::string(c.mode) == "fault") {
+            EXPECT_NE(std::string::npos, r.out.find(") in check.ppi\nFAIL  filter 0 progress: expected no fault")) << r;
+            EXPECT_NE(std::string::npos, r.out.find("\nok    filter 0 set-up: dialog shown")) << r;
+        }
+    }
+    SetEnvironmentVariableA("QV_CHECK_MODE", nullptr);
+    EXPECT_EQ((std::vector<std::string>{"check.ppi", "in.bmp"}), Files());
 }
 
 // The query answers code 1 with blue, green, red and a zero, in exactly four

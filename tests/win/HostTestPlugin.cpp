@@ -2,6 +2,8 @@
 // dialog, filter 1 faults (when run, and inside its set-up dialog's
 // procedure), filter 2 reports what the host's PBF_QueryClientInfo wrote,
 // filter 3 presses Ctrl+C while the host writes its output.
+// With QV_CHECK_MODE set it has one filter that keeps the host's contract
+// but for the one promise the mode names (see CheckMode), for `ppihost check`.
 #include <windows.h>
 
 #include <cstring>
@@ -13,6 +15,12 @@ namespace {
 HINSTANCE module = nullptr;
 const int kFilters = 4;
 const char* const kNames[kFilters] = {"Dialog", "Fault", "Query", "Interrupt"};
+
+// "good" breaks nothing; "cdecl", "leak", "info", "names", "outside",
+// "progress", "empty", "setup" and "fault" each break one promise.
+char checkMode[16];
+bool Checking() { return checkMode[0] != 0; }
+bool CheckMode(const char* mode) { return std::strcmp(checkMode, mode) == 0; }
 
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) return TRUE;
@@ -72,27 +80,81 @@ DWORD WINAPI InterruptWhileWriting(void*) {
     return 0;
 }
 
+WORD Info(char* buffer, int length) {
+    // "info": 300 characters, so a 256-byte buffer gets no zero.
+    static char tooLong[301];
+    if (CheckMode("info") && !tooLong[0]) std::memset(tooLong, 'i', 300);
+    std::strncpy(buffer, CheckMode("info") ? tooLong : "ppihost test plug-in", static_cast<size_t>(length));
+    return 1;
+}
+
+// The check filter: inverts the colours of the rectangle and keeps alpha.
+int CheckExecute(const uint32_t* source, uint32_t* destination, const FilterRect& r, int stride,
+                 ProgressCallback callback, void* userData) {
+    if (callback) callback(0, 100, userData);
+    if (r.right <= r.left || r.bottom <= r.top) {
+        if (CheckMode("empty")) destination[r.left + static_cast<ptrdiff_t>(r.top) * stride] = 0;
+        return callback ? callback(100, 100, userData) : 0;
+    }
+    if (CheckMode("fault")) *static_cast<volatile int*>(nullptr) = 1;
+    unsigned char colour[4];
+    typedef int(WINAPI * QueryProc)(int, void*);
+    if (QueryProc query = reinterpret_cast<QueryProc>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), "PBF_QueryClientInfo"))))
+        query(1, colour);
+    for (int y = r.top; y < r.bottom; ++y) {
+        const ptrdiff_t row = static_cast<ptrdiff_t>(y) * stride;
+        for (int x = r.left; x < r.right; ++x) destination[row + x] = source[row + x] ^ 0x00FFFFFFu;
+        if (CheckMode("outside") && y == r.top) destination[row + r.left - 1] = 0;
+        if (callback) callback((y - r.top + 1) * 100 / (r.bottom - r.top), 100, userData);
+    }
+    if (CheckMode("progress") && callback) callback(40, 100, userData);
+    return callback ? callback(100, 100, userData) : 0;
+}
+
 }  // namespace
 
 extern "C" {
 
-__declspec(dllexport) WORD WINAPI PB_GetPluginInfo(char* buffer, int length) {
-    std::strncpy(buffer, "ppihost test plug-in", static_cast<size_t>(length));
-    return 1;
-}
+#if defined(__i386__)
+// PB_GetPluginInfo picks its convention when called: in the "cdecl" mode it
+// leaves its arguments on the stack, as a function declared without WINAPI.
+int cdeclInfo = 0;
+WORD __cdecl InfoLeavingArguments(char* buffer, int length) { return Info(buffer, length); }
+WORD WINAPI InfoTakingArguments(char* buffer, int length) { return Info(buffer, length); }
+__asm__(
+    ".text\n"
+    ".globl _PB_GetPluginInfo@8\n"
+    "_PB_GetPluginInfo@8:\n"
+    "    cmpl $0, _cdeclInfo\n"
+    "    jne _InfoLeavingArguments\n"
+    "    jmp _InfoTakingArguments@8\n"
+    ".section .drectve\n"
+    ".ascii \" -export:\\\"PB_GetPluginInfo@8\\\"\"\n"
+    ".text\n");
+#else
+__declspec(dllexport) WORD WINAPI PB_GetPluginInfo(char* buffer, int length) { return Info(buffer, length); }
+#endif
 
-__declspec(dllexport) int WINAPI PBF_FilterCount() { return kFilters; }
+__declspec(dllexport) int WINAPI PBF_FilterCount() { return Checking() ? 1 : kFilters; }
 
 __declspec(dllexport) char* WINAPI PBF_GetName(int index, char* category, int categoryLength, char* name,
                                                int nameLength) {
-    const bool valid = index >= 0 && index < kFilters;
+    const bool valid = index >= 0 && index < PBF_FilterCount();
+    // "Check|チェックポイント": the second byte of ポ is a bar, and no
+    // separator. "names" ends the name on a lead byte.
+    const char* checkName = CheckMode("names") ? "Check|\x83"
+                                                 : "Check|\x83\x60\x83\x46\x83\x62\x83\x4E\x83\x7C\x83\x43\x83\x93\x83\x67";
     std::strncpy(category, valid ? "Test" : "", static_cast<size_t>(categoryLength));
-    std::strncpy(name, valid ? kNames[index] : "", static_cast<size_t>(nameLength));
+    std::strncpy(name, valid ? (Checking() ? checkName : kNames[index]) : "", static_cast<size_t>(nameLength));
     return name;
 }
 
-__declspec(dllexport) int WINAPI PBF_Execute(int index, int, void*, void* destination, int, FilterRect*, int, int,
-                                             int, ProgressCallback callback, void* userData) {
+__declspec(dllexport) int WINAPI PBF_Execute(int index, int, void* source, void* destination, int, FilterRect* rect,
+                                             int, int stride, int, ProgressCallback callback, void* userData) {
+    if (Checking())
+        return CheckExecute(static_cast<const uint32_t*>(source), static_cast<uint32_t*>(destination), *rect, stride,
+                            callback, userData);
     if (callback) callback(0, 100, userData);
     if (index == 1) *static_cast<volatile int*>(nullptr) = 1;
     if (index == 2) ReportQuery(static_cast<uint32_t*>(destination));
@@ -105,6 +167,18 @@ __declspec(dllexport) int WINAPI PBF_Execute(int index, int, void*, void* destin
 
 // 1 for OK, 0 for Cancel, 7 when the dialog could not be created.
 __declspec(dllexport) int WINAPI PBF_Setup(int index, HWND parent, void*, int, int) {
+    if (Checking()) {
+        const INT_PTR result = DialogBoxParamW(module, MAKEINTRESOURCEW(200), parent, DialogProc, 0);
+        // "setup": Cancel leaves a file beside the plug-in.
+        wchar_t path[MAX_PATH];
+        const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
+        if (result == IDCANCEL && CheckMode("setup") && n && n < MAX_PATH - 20) {
+            lstrcpyW(wcsrchr(path, L'\\') + 1, L"check-setup.txt");
+            const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        }
+        return result == IDOK ? 1 : (result == IDCANCEL ? 0 : 7);
+    }
     if (index >= 2) return 1;
     const INT_PTR result =
         DialogBoxParamW(module, MAKEINTRESOURCEW(200), parent, index == 1 ? FaultingDialogProc : DialogProc, 0);
@@ -114,6 +188,14 @@ __declspec(dllexport) int WINAPI PBF_Setup(int index, HWND parent, void*, int, i
 }  // extern "C"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) module = instance;
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    module = instance;
+    const DWORD n = GetEnvironmentVariableA("QV_CHECK_MODE", checkMode, sizeof checkMode);
+    if (n >= sizeof checkMode) checkMode[0] = 0;
+#if defined(__i386__)
+    cdeclInfo = CheckMode("cdecl");
+#endif
+    // "leak": an event that no one closes, on every load.
+    if (CheckMode("leak")) CreateEventW(nullptr, TRUE, FALSE, nullptr);
     return TRUE;
 }

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "host/session/GuardedMemory.h"
 #include "tests/common/TestImage.h"
-#include "tests/win/GuardedMemory.h"
-#include "tests/win/PluginLibrary.h"
 #include "tests/win/HostControls.h"
+#include "tests/win/PluginLibrary.h"
 #include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 

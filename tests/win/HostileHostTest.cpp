@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "host/session/GuardedMemory.h"
 #include "tests/common/ReferenceTint.h"
 #include "tests/common/TestImage.h"
-#include "tests/win/GuardedMemory.h"
 #include "tests/win/HostAnswer.h"
+#include "tests/win/HugeBuffer.h"
 #include "tests/win/PluginLibrary.h"
 #include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"

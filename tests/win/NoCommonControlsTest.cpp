@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/win/GuardedMemory.h"
+#include "host/session/GuardedMemory.h"
 #include "tests/win/PluginLibrary.h"
 #include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"

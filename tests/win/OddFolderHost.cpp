@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/FaultGuard.h"
+#include "host/session/FaultGuard.h"
 #include "tests/common/TestImage.h"
 #include "tests/win/HostAnswer.h"
 

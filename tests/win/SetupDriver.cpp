@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/session/ThreadDialog.h"
+
 namespace {
 
 constexpr UINT kTickMs = 10;
@@ -17,21 +19,6 @@ struct Run {
 };
 
 Run* current = nullptr;
-
-BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lParam) {
-    char name[16];
-    if (GetClassNameA(hwnd, name, sizeof name) && std::strcmp(name, "#32770") == 0) {
-        *reinterpret_cast<HWND*>(lParam) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND ThreadDialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
 
 void Act(Run& run, HWND dialog) {
     const SetupScript& s = *run.script;
@@ -77,16 +64,14 @@ void Act(Run& run, HWND dialog) {
     GetDlgItemTextA(dialog, 1028, label, sizeof label);
     o.label = label;
     o.previewChecked = IsDlgButtonChecked(dialog, 1006) == BST_CHECKED;
-    const int button = s.ok ? IDOK : IDCANCEL;
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+    PressDialogButton(dialog, s.ok ? IDOK : IDCANCEL);
 }
 
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     Run* run = current;
     if (!run) return;
     ++run->ticks;
-    HWND dialog = ThreadDialog();
+    HWND dialog = FindThreadDialog(false);
     if (run->ticks > kWatchdogTicks) {
         if (dialog) {
             std::fprintf(stderr, "watchdog: set-up dialog still open after %d ticks\n", run->ticks);

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "host/FaultGuard.h"
+#include "host/session/FaultGuard.h"
 
 namespace {
 

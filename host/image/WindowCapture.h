@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "host/WicImage.h"
+#include "host/image/WicImage.h"
 
 // Paints what is still due first. False when the window has no size or GDI
 // cannot copy it.

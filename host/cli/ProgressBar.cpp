@@ -1,8 +1,8 @@
-#include "host/ProgressBar.h"
+#include "host/cli/ProgressBar.h"
 
 #include <vector>
 
-#include "host/Console.h"
+#include "host/cli/Console.h"
 
 namespace {
 

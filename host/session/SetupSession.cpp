@@ -1,10 +1,11 @@
-#include "host/SetupSession.h"
+#include "host/session/SetupSession.h"
 
 #include <commctrl.h>
 
-#include "host/Console.h"
 #include "host/HostError.h"
-#include "host/WindowCapture.h"
+#include "host/cli/Console.h"
+#include "host/image/WindowCapture.h"
+#include "host/session/ThreadDialog.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ const UINT_PTR kWatchTimer = 1;
 const UINT kWatchInterval = 100;
 // Ticks between seeing the dialog and acting on it, so that it has painted.
 const int kSettleTicks = 3;
+const int kPatienceTicks = kSetupPatienceSeconds * 1000 / kWatchInterval;
 
 // The parent window that PBF_Setup gets. Its timer, dispatched by the
 // plug-in's modal loop, watches for the dialog.
@@ -33,7 +35,6 @@ private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
-    HWND FindDialog() const;
     void TakeScreenshot(HWND dialog);
 
     const SetupRequest& request;
@@ -42,6 +43,7 @@ private:
     HWND dialog = nullptr;
     int visibleTicks = 0;
     bool done = false;
+    int ticksSincePress = 0;
 };
 
 HWND SetupFrame::Create(const std::wstring& title) {
@@ -91,24 +93,19 @@ LRESULT SetupFrame::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-BOOL CALLBACK MatchDialog(HWND candidate, LPARAM lParam) {
-    wchar_t name[16];
-    if (!IsWindowVisible(candidate) || !GetClassNameW(candidate, name, 16) || lstrcmpW(name, L"#32770")) return TRUE;
-    *reinterpret_cast<HWND*>(lParam) = candidate;
-    return FALSE;
-}
-
-HWND SetupFrame::FindDialog() const {
-    // Top-level windows of this thread: the plug-in's modal dialog (or its
-    // message box) is one of them.
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 void SetupFrame::OnTimer(UINT_PTR id) {
-    if (id != kWatchTimer || done) return;
-    const HWND found = FindDialog();
+    if (id != kWatchTimer) return;
+    if (done) {
+        // EndDialog works from here: the timer runs inside the dialog's own
+        // modal loop, on its thread.
+        if (request.press && IsWindow(dialog) && ++ticksSincePress >= kPatienceTicks) {
+            outcome.closedByForce = true;
+            StopWatching();
+            EndDialog(dialog, 0);
+        }
+        return;
+    }
+    const HWND found = FindThreadDialog(true);
     if (found != dialog) {
         dialog = found;
         visibleTicks = 0;
@@ -116,18 +113,14 @@ void SetupFrame::OnTimer(UINT_PTR id) {
     if (!dialog || ++visibleTicks < kSettleTicks) return;
 
     done = true;
-    StopWatching();
+    if (!request.press) StopWatching();
     RECT r;
     GetWindowRect(dialog, &r);
     outcome.dialogShown = true;
     outcome.dialogWidth = r.right - r.left;
     outcome.dialogHeight = r.bottom - r.top;
     if (request.screenshot) TakeScreenshot(dialog);
-    if (request.press) {
-        // What the button itself sends when it is clicked.
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(request.press, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, request.press)));
-    }
+    if (request.press) PressDialogButton(dialog, request.press);
 }
 
 void SetupFrame::TakeScreenshot(HWND target) {
@@ -153,10 +146,15 @@ void InitDialogControls() {
 }
 
 SetupOutcome RunSetup(const PluginLibrary& plugin, Image& image, const SetupRequest& request) {
+    return RunSetup(plugin, image.pixels.data(), image.width, image.height, request);
+}
+
+SetupOutcome RunSetup(const PluginLibrary& plugin, uint32_t* pixels, int width, int height,
+                      const SetupRequest& request) {
     InitDialogControls();
     SetupFrame frame(request);
     const HWND parent = frame.Create(L"ppihost - " + WideFromUtf8(plugin.Name(request.index)));
-    frame.Outcome().result = plugin.Setup(request.index, parent, image.pixels.data(), image.width, image.height);
+    frame.Outcome().result = plugin.Setup(request.index, parent, pixels, width, height);
     frame.StopWatching();
     return frame.Outcome();
 }

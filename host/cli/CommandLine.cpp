@@ -1,4 +1,4 @@
-#include "host/CommandLine.h"
+#include "host/cli/CommandLine.h"
 
 #include <cctype>
 #include <climits>
@@ -76,12 +76,19 @@ const std::string* ParsedArgs::Option(const std::string& name) const {
     return found;
 }
 
-ParsedArgs SplitArgs(const std::vector<std::string>& args, const std::vector<std::string>& known) {
+ParsedArgs SplitArgs(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                     const std::vector<std::string>& flags) {
     ParsedArgs parsed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         // "-5" is a value (an index), not an option.
         if (a.size() > 2 && a[0] == '-' && a[1] == '-') {
+            bool isFlag = false;
+            for (const auto& f : flags) isFlag = isFlag || f == a;
+            if (isFlag) {
+                parsed.options.emplace_back(a, std::string());
+                continue;
+            }
             bool isKnown = false;
             for (const auto& k : known) isKnown = isKnown || k == a;
             if (!isKnown) {

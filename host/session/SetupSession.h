@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "host/OutputFile.h"
-#include "host/PluginLibrary.h"
-#include "host/WicImage.h"
+#include "host/image/OutputFile.h"
+#include "host/image/WicImage.h"
+#include "host/session/PluginLibrary.h"
 
 struct SetupRequest {
     int index = 0;
@@ -20,6 +20,9 @@ struct SetupRequest {
     int press = 0;
 };
 
+// How long a dialog may stay open after its button was pressed.
+constexpr int kSetupPatienceSeconds = 10;
+
 struct SetupOutcome {
     int result = 0;
     // The plug-in showed a dialog of its own.
@@ -27,6 +30,9 @@ struct SetupOutcome {
     int dialogWidth = 0;
     int dialogHeight = 0;
     bool screenshotWritten = false;
+    // The pressed button left the dialog open, so it was ended by force
+    // after kSetupPatienceSeconds.
+    bool closedByForce = false;
     // UTF-8; set when a requested screenshot could not be written.
     std::string screenshotError;
 };
@@ -36,3 +42,6 @@ struct SetupOutcome {
 void InitDialogControls();
 
 SetupOutcome RunSetup(const PluginLibrary& plugin, Image& image, const SetupRequest& request);
+// Over pixels that the caller owns, width x height with no padding.
+SetupOutcome RunSetup(const PluginLibrary& plugin, uint32_t* pixels, int width, int height,
+                      const SetupRequest& request);

@@ -1,4 +1,4 @@
-#include "host/ClientInfo.h"
+#include "host/session/ClientInfo.h"
 
 #include <cstring>
 
@@ -6,7 +6,10 @@ namespace {
 // Constant-initialised, so the answer holds even where this executable is
 // only mapped as a library and its start-up code never ran.
 uint8_t drawColor[4] = {0, 0, 0, 0};
-}
+int drawColorQueries = 0;
+}  // namespace
+
+int DrawColorQueries() { return drawColorQueries; }
 
 void SetDrawColor(uint8_t red, uint8_t green, uint8_t blue) {
     drawColor[0] = blue;
@@ -18,6 +21,7 @@ void SetDrawColor(uint8_t red, uint8_t green, uint8_t blue) {
 extern "C" int WINAPI PBF_QueryClientInfo(int code, void* out) {
     // The plug-in passes a 4-byte buffer: blue, green, red and one spare.
     if (code != kQueryDrawColor || !out) return 0;
+    ++drawColorQueries;
     std::memcpy(out, drawColor, sizeof drawColor);
     return 1;
 }

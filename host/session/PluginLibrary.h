@@ -1,4 +1,6 @@
-// One filter plug-in loaded into this process, with its five exports.
+// One filter plug-in loaded into this process, with its five exports. On 32
+// bits every call goes through a thunk that notes an export leaving the
+// stack other than stdcall requires, and puts the stack right again.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +31,16 @@ public:
     int Setup(int index, HWND parent, uint32_t* pixels, int width, int height) const;
 
     const std::wstring& Path() const { return path; }
+    HMODULE Module() const { return module; }
+
+    // The exports as they are, for the checks: no limits, no conversion.
+    WORD RawInfo(char* buffer, int length) const;
+    int RawCount() const;
+    void RawNames(int index, char* category, int categoryLength, char* name, int nameLength) const;
+
+    // The first export that took other than its own arguments off the
+    // stack, and what it took; empty while none did (always on 64 bits).
+    const std::string& StackError() const { return stackError; }
 
 private:
     typedef WORD(WINAPI* GetPluginInfoProc)(char*, int);
@@ -40,6 +52,8 @@ private:
 
     template <class T>
     void Resolve(T& proc, const char* name);
+    template <class R, class... P, class... A>
+    R Call(const char* name, R(WINAPI* proc)(P...), A... args) const;
     void Names(int index, std::string* category, std::string* name) const;
 
     std::wstring path;
@@ -49,4 +63,5 @@ private:
     GetNameProc getName = nullptr;
     ExecuteProc execute = nullptr;
     SetupProc setup = nullptr;
+    mutable std::string stackError;
 };

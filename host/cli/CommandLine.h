@@ -25,7 +25,8 @@ std::string CheckRect(const FilterRect& rect, int width, int height);
 std::string ExtensionOf(const std::string& path);
 
 // Splits "--name value" options off the positional arguments. Options in
-// `known` take one value; anything else starting with "--" is an error.
+// `known` take one value, those in `flags` none (their value is "");
+// anything else starting with "--" is an error.
 struct ParsedArgs {
     std::vector<std::string> positional;
     std::vector<std::pair<std::string, std::string>> options;
@@ -34,4 +35,5 @@ struct ParsedArgs {
     // The last value given for name, or null.
     const std::string* Option(const std::string& name) const;
 };
-ParsedArgs SplitArgs(const std::vector<std::string>& args, const std::vector<std::string>& known);
+ParsedArgs SplitArgs(const std::vector<std::string>& args, const std::vector<std::string>& known,
+                     const std::vector<std::string>& flags = {});

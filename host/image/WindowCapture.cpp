@@ -1,4 +1,4 @@
-#include "host/WindowCapture.h"
+#include "host/image/WindowCapture.h"
 
 bool CaptureWindow(HWND window, Image& shot) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -1,47 +1,9 @@
-// Host buffers with no-access pages right against their ends, so a read or a
-// write one byte outside faults at once (and PluginLibrary's fault reporter
-// ends the test program with a message) instead of soiling the heap.
+// A buffer of INT_MAX bytes for the hostile-host tests, without the memory.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
-#include <cstdint>
-
-class GuardedBytes {
-public:
-    // size bytes whose last byte lies just below a no-access page; the page
-    // before the first byte is no-access too, and so is the first byte itself
-    // when size is 0. Filled with fill.
-    explicit GuardedBytes(size_t size, unsigned char fill = 0xA5);
-    ~GuardedBytes();
-    GuardedBytes(const GuardedBytes&) = delete;
-    GuardedBytes& operator=(const GuardedBytes&) = delete;
-
-    bool Ok() const { return base != nullptr; }
-    unsigned char* Data() const { return data; }
-    size_t Size() const { return size; }
-
-private:
-    unsigned char* base = nullptr;
-    unsigned char* data = nullptr;
-    size_t size;
-};
-
-// A pixel buffer of stride x rows flush against guard pages on both sides:
-// stride * rows * 4 must be a multiple of the page size.
-class GuardedPixels {
-public:
-    GuardedPixels(int stride, int rows);
-    bool Ok() const { return bytes.Ok(); }
-    uint32_t* Data() const { return reinterpret_cast<uint32_t*>(bytes.Data()); }
-    uint32_t& At(int x, int y) const { return Data()[x + static_cast<size_t>(y) * stride]; }
-    const int stride;
-    const int rows;
-
-private:
-    GuardedBytes bytes;
-};
 
 // INT_MAX bytes that a host could really hand over, without 2 GiB of memory:
 // the first and the last 16 MiB are the process's own pages, everything

@@ -1,9 +1,9 @@
-#include "host/OutputFile.h"
+#include "host/image/OutputFile.h"
 
 #include <vector>
 
-#include "host/Console.h"
 #include "host/HostError.h"
+#include "host/cli/Console.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/Commands.h"
+#include "host/cli/Commands.h"
 
 #include <windows.h>
 
@@ -6,17 +6,18 @@
 #include <memory>
 #include <new>
 
-#include "host/Batch.h"
-#include "host/ClientInfo.h"
-#include "host/CommandLine.h"
-#include "host/Console.h"
 #include "host/HostError.h"
-#include "host/OutputFile.h"
-#include "host/PluginLibrary.h"
-#include "host/ProgressBar.h"
-#include "host/SetupSession.h"
-#include "host/TestChart.h"
-#include "host/WicImage.h"
+#include "host/check/CheckCommand.h"
+#include "host/cli/Batch.h"
+#include "host/cli/CommandLine.h"
+#include "host/cli/Console.h"
+#include "host/cli/ProgressBar.h"
+#include "host/image/OutputFile.h"
+#include "host/image/TestChart.h"
+#include "host/image/WicImage.h"
+#include "host/session/ClientInfo.h"
+#include "host/session/PluginLibrary.h"
+#include "host/session/SetupSession.h"
 
 namespace {
 
@@ -123,14 +124,15 @@ int RunBatch(const PluginLibrary& plugin, int index, const std::vector<std::wstr
 
 std::string UsageText() {
     return std::string("usage:\n  ") + kListUsage + "\n  " + kRunUsage + "\n  " + kBatchUsage + "\n  " +
-           kSetupUsage + "\n  " +
-           kChartUsage +
+           kSetupUsage + "\n  " + kChartUsage + "\n  " + kCheckUsage +
            "\n"
            "INDEX counts from 0; --rect is left,top,right,bottom with right and bottom exclusive;\n"
            "with several INs, a folder as IN or OUTDIR ending in \\, run writes each image into the\n"
            "existing folder OUTDIR under its own name (.png unless it is a .png or .bmp);\n"
            "--draw-color is the colour the host reports as its drawing colour (default 000000);\n"
-           "setup --run runs the filter over IN into OUT when the set-up returned 1.\n";
+           "setup --run runs the filter over IN into OUT when the set-up returned 1;\n"
+           "check runs the plug-in through the host's contract, one line per check, --setup with\n"
+           "its set-up dialogs ended by Cancel; the exit code is 0 when no check failed.\n";
 }
 
 int ListCommand(const std::vector<std::string>& args) {

@@ -1,4 +1,4 @@
-#include "host/TestChart.h"
+#include "host/image/TestChart.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "host/Console.h"
+#include "host/cli/Console.h"
 
 #include <cstdio>
 #include <cstring>

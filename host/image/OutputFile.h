@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "host/WicImage.h"
+#include "host/image/WicImage.h"
 
 class OutputFile {
 public:

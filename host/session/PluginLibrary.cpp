@@ -1,7 +1,10 @@
-#include "host/PluginLibrary.h"
+#include "host/session/PluginLibrary.h"
 
-#include "host/Console.h"
+#include <type_traits>
+
 #include "host/HostError.h"
+#include "host/cli/Console.h"
+#include "host/session/StdcallThunk.h"
 
 namespace {
 
@@ -44,7 +47,40 @@ std::string LoadFailure(const std::wstring& path, DWORD error) {
     return "a DLL this system cannot load";
 }
 
+#if defined(__i386__)
+// Every argument of the five exports is one 32-bit word.
+uint32_t Word(int value) { return static_cast<uint32_t>(value); }
+uint32_t Word(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
+uint32_t Word(ProgressCallback callback) { return Word(reinterpret_cast<const void*>(callback)); }
+
+template <class R>
+R FromEax(uint32_t eax) {
+    if constexpr (std::is_pointer<R>::value)
+        return reinterpret_cast<R>(static_cast<uintptr_t>(eax));
+    else
+        return static_cast<R>(eax);
+}
+#endif
+
 }  // namespace
+
+template <class R, class... P, class... A>
+R PluginLibrary::Call(const char* name, R(WINAPI* proc)(P...), A... args) const {
+    static_assert(sizeof...(P) == sizeof...(A), "one value per parameter");
+#if defined(__i386__)
+    const uint32_t words[] = {Word(static_cast<P>(args))..., 0};
+    const int32_t bytes = 4 * sizeof...(P);
+    int32_t popped = 0;
+    const uint32_t eax = CallMeasuringStack(reinterpret_cast<const void*>(proc), words, bytes, &popped);
+    if (popped != bytes && stackError.empty())
+        stackError = std::string(name) + " took " + std::to_string(popped) + " bytes of arguments off the stack, not " +
+                     std::to_string(bytes);
+    return FromEax<R>(eax);
+#else
+    (void)name;
+    return proc(static_cast<P>(args)...);
+#endif
+}
 
 PluginLibrary::PluginLibrary(const std::wstring& file) {
     wchar_t full[MAX_PATH * 4];
@@ -82,14 +118,24 @@ void PluginLibrary::Resolve(T& proc, const char* name) {
     if (!proc) throw HostError(Quoted(path) + " is not a filter plug-in: it does not export " + name);
 }
 
+WORD PluginLibrary::RawInfo(char* buffer, int length) const {
+    return Call("PB_GetPluginInfo", getPluginInfo, buffer, length);
+}
+
+int PluginLibrary::RawCount() const { return Call("PBF_FilterCount", filterCount); }
+
+void PluginLibrary::RawNames(int index, char* category, int categoryLength, char* name, int nameLength) const {
+    Call("PBF_GetName", getName, index, category, categoryLength, name, nameLength);
+}
+
 std::string PluginLibrary::Info() const {
     char text[kTextLength + 1] = {};
-    getPluginInfo(text, kTextLength);
+    RawInfo(text, kTextLength);
     return Utf8FromCp932(text);
 }
 
 int PluginLibrary::Count() const {
-    const int count = filterCount();
+    const int count = RawCount();
     // A broken count would have list print forever.
     if (count < 0 || count > kMaxFilters)
         throw HostError(Quoted(path) + " reports " + std::to_string(count) + " filters, which cannot be right");
@@ -99,7 +145,7 @@ int PluginLibrary::Count() const {
 void PluginLibrary::Names(int index, std::string* category, std::string* name) const {
     char categoryText[kTextLength + 1] = {};
     char nameText[kTextLength + 1] = {};
-    getName(index, categoryText, kTextLength, nameText, kTextLength);
+    RawNames(index, categoryText, kTextLength, nameText, kTextLength);
     if (category) *category = Utf8FromCp932(categoryText);
     if (name) *name = Utf8FromCp932(nameText);
 }
@@ -129,9 +175,9 @@ void PluginLibrary::CheckIndex(int index) const {
 int PluginLibrary::Execute(int index, uint32_t* source, uint32_t* destination, FilterRect* rect, int stride,
                            ProgressCallback callback, void* userData) const {
     // The four arguments the plug-in passes through unread get zero.
-    return execute(index, 0, source, destination, 0, rect, 0, stride, 0, callback, userData);
+    return Call("PBF_Execute", execute, index, 0, source, destination, 0, rect, 0, stride, 0, callback, userData);
 }
 
 int PluginLibrary::Setup(int index, HWND parent, uint32_t* pixels, int width, int height) const {
-    return setup(index, parent, pixels, width, height);
+    return Call("PBF_Setup", setup, index, parent, pixels, width, height);
 }

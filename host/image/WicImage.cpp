@@ -1,13 +1,13 @@
-#include "host/WicImage.h"
+#include "host/image/WicImage.h"
 
 #include <windows.h>
 #include <wincodec.h>
 
 #include <cwchar>
 
-#include "host/CommandLine.h"
-#include "host/Console.h"
 #include "host/HostError.h"
+#include "host/cli/CommandLine.h"
+#include "host/cli/Console.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/FaultGuard.h"
+#include "host/session/FaultGuard.h"
 
 #include <cwchar>
 

@@ -1,15 +1,15 @@
-#include "host/Batch.h"
+#include "host/cli/Batch.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cwctype>
 
-#include "host/CommandLine.h"
-#include "host/Console.h"
 #include "host/HostError.h"
-#include "host/OutputFile.h"
-#include "host/WicImage.h"
+#include "host/cli/CommandLine.h"
+#include "host/cli/Console.h"
+#include "host/image/OutputFile.h"
+#include "host/image/WicImage.h"
 
 namespace {
 

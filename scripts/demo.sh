@@ -20,8 +20,8 @@ if "$QV_WINETREE" --runs-32bit; then
     bin=build/win32/bin
     wine=("${QV_WINE32[@]}")
 elif [ -n "${QV_VM:-}" ]; then
-    echo "NOTE: this kernel runs no 32-bit x86 code (IA-32 emulation is off): the shipped 32-bit build"
-    echo "      runs in the emulated machine (scripts/vm/), slowly."
+    echo "NOTE: 32-bit x86 code does not run here (IA-32 emulation is off, or QV_IA32=vm): the shipped"
+    echo "      32-bit build runs in the emulated machine (scripts/vm/), slowly."
     bin=build/win32/bin
     wine=("${QV_WINE32[@]}")
     limit=900

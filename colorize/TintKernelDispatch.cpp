@@ -83,21 +83,22 @@ bool DetectAvx512() {
 
 }  // namespace
 
-// CPUID traps to the hypervisor in a virtual machine: ask once.
-bool CpuHasSse2() {
-    static const bool has = DetectSse2();
-    return has;
-}
+namespace {
 
-bool CpuHasAvx2() {
-    static const bool has = DetectAvx2();
-    return has;
-}
+// CPUID traps to the hypervisor in a virtual machine: ask once, at load.
+// Not function-local statics: their thread-safe guard would bring the
+// runtime's mutexes, and semaphores with them, into the host's process.
+const bool kCpuHasSse2 = DetectSse2();
+const bool kCpuHasAvx2 = DetectAvx2();
+const bool kCpuHasAvx512 = DetectAvx512();
 
-bool CpuHasAvx512() {
-    static const bool has = DetectAvx512();
-    return has;
-}
+}  // namespace
+
+bool CpuHasSse2() { return kCpuHasSse2; }
+
+bool CpuHasAvx2() { return kCpuHasAvx2; }
+
+bool CpuHasAvx512() { return kCpuHasAvx512; }
 
 TintRowKernel BuiltTintKernel(TintKernelKind kind) {
     switch (kind) {

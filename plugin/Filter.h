@@ -4,13 +4,12 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "plugin/HostTypes.h"
 
 class Filter {
 public:
-    // Both texts are CP932, English and Japanese separated by "|".
+    // Both texts are CP932 literals, English and Japanese separated by "|";
+    // held, not copied, so making a filter allocates nothing but itself.
     Filter(const char* name, const char* category);
     virtual ~Filter();
 
@@ -19,10 +18,10 @@ public:
     virtual int Setup(HWND parent, void* pixels, int width, int height);
     virtual bool CanSetup(HWND parent, void* pixels, int width, int height);
 
-    const char* Name() const { return name.c_str(); }
-    const char* Category() const { return category.c_str(); }
+    const char* Name() const { return name; }
+    const char* Category() const { return category; }
 
 private:
-    std::string name;
-    std::string category;
+    const char* name;
+    const char* category;
 };

@@ -1,7 +1,5 @@
 #include "plugin/FilterModule.h"
 
-#include <cstdio>
-#include <exception>
 #include <new>
 
 #include "colorize/ColorizeFilter.h"
@@ -22,8 +20,8 @@ int FilterModule::Init(HINSTANCE instance) {
     this->instance = instance;
     ClearFilters();
     if (!RegisterFilters()) return 0;
-    for (Filter* filter : filters) {
-        if (!filter) {
+    for (int i = 0; i < count; ++i) {
+        if (!filters[i]) {
             ClearFilters();
             return 0;
         }
@@ -32,25 +30,24 @@ int FilterModule::Init(HINSTANCE instance) {
 }
 
 int FilterModule::RegisterFilters() {
-    // A null entry is appended too: Init finds it and fails the load.
-    try {
-        filters.push_back(new (std::nothrow) ColorizeFilter);
-        filters.push_back(new (std::nothrow) DrawColorFilter);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
+    // A null entry is kept too: Init finds it and fails the load.
+    filters[count++] = new (std::nothrow) ColorizeFilter;
+    filters[count++] = new (std::nothrow) DrawColorFilter;
     return 1;
 }
 
 void FilterModule::ClearFilters() {
-    for (Filter* filter : filters) delete filter;
-    filters.clear();
+    for (int i = 0; i < count; ++i) {
+        delete filters[i];
+        filters[i] = nullptr;
+    }
+    count = 0;
 }
 
-int FilterModule::Count() const { return static_cast<int>(filters.size()); }
+int FilterModule::Count() const { return count; }
 
 Filter* FilterModule::At(int index) const {
-    return static_cast<unsigned>(index) < filters.size() ? filters[index] : nullptr;
+    return static_cast<unsigned>(index) < static_cast<unsigned>(count) ? filters[index] : nullptr;
 }
 
 const char* FilterModule::NameAt(int index) const {
@@ -71,14 +68,5 @@ void FilterModule::ExecuteAt(int index, int hostArg2, void* source, void* destin
 
 int FilterModule::SetupAt(int index, HWND parent, void* pixels, int width, int height) {
     Filter* filter = At(index);
-    if (!filter) return 0;
-    try {
-        return filter->Setup(parent, pixels, width, height);
-    } catch (const std::exception& e) {
-        // snprintf cuts a long message to the buffer and always terminates it.
-        char text[512];
-        std::snprintf(text, sizeof text, "%s", e.what());
-        MessageBoxA(parent, text, "exception", MB_ICONERROR);
-        return 0;
-    }
+    return filter ? filter->Setup(parent, pixels, width, height) : 0;
 }

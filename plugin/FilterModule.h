@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "plugin/HostTypes.h"
 
 class Filter;
@@ -28,7 +26,6 @@ public:
     const char* CategoryAt(int index) const;
     void ExecuteAt(int index, int hostArg2, void* source, void* destination, int hostArg5, FilterRect* rect,
                    int hostArg7, int stride, int hostArg9, ProgressSink* sink);
-    // Shows a standard exception's message in a message box and returns 0.
     int SetupAt(int index, HWND parent, void* pixels, int width, int height);
 
 private:
@@ -38,5 +35,9 @@ private:
     Filter* At(int index) const;
 
     HINSTANCE instance = nullptr;
-    std::vector<Filter*> filters;
+    // Room for this plug-in's filters: registering them allocates nothing
+    // but the filters.
+    static constexpr int kCapacity = 2;
+    Filter* filters[kCapacity] = {};
+    int count = 0;
 };

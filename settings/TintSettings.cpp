@@ -11,22 +11,62 @@
 const wchar_t kIniFileName[] = L"qvfilters.ini";
 const wchar_t kIniSection[] = L"HueTint";
 
+namespace {
+
+// The choice of an OK that could not be stored. Runs and set-ups in this
+// process use it instead of the file, so the user's choice holds until an OK
+// stores or the plug-in is unloaded.
+bool held = false;
+TintSettings heldSettings;
+
+// No value in a profile file holds a line break: the mark of a missing key.
+const wchar_t kMissing[] = L"\n";
+
+// One of our keys as it was before OK wrote it.
+struct KeyBefore {
+    const wchar_t* key;
+    wchar_t value[64];
+};
+
+DWORD LastErrorOr(DWORD fallback) {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : fallback;
+}
+
+bool WriteKey(const wchar_t* key, const wchar_t* value, const wchar_t* path, DWORD* writeError) {
+    if (WritePrivateProfileStringW(kIniSection, key, value, path)) return true;
+    if (writeError) *writeError = LastErrorOr(ERROR_WRITE_FAULT);
+    return false;
+}
+
+}  // namespace
+
 wchar_t* BuildIniPath(wchar_t* buffer, int size) {
     if (!buffer || size <= 0) return nullptr;
     buffer[0] = L'\0';
     const DWORD n = GetModuleFileNameW(FilterModule::Instance(), buffer, static_cast<DWORD>(size));
     // n == size means the path was cut short.
-    if (n == 0 || n >= static_cast<DWORD>(size)) return nullptr;
+    if (n == 0 || n >= static_cast<DWORD>(size)) {
+        buffer[0] = L'\0';
+        if (n != 0) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return nullptr;
+    }
     wchar_t* slash = std::wcsrchr(buffer, L'\\');
-    if (!slash) return nullptr;
-    const size_t room = static_cast<size_t>(size) - static_cast<size_t>(slash + 1 - buffer);
     const size_t needed = sizeof kIniFileName / sizeof kIniFileName[0];
-    if (needed > room) return nullptr;
+    if (!slash || needed > static_cast<size_t>(size) - static_cast<size_t>(slash + 1 - buffer)) {
+        buffer[0] = L'\0';
+        SetLastError(slash ? ERROR_FILENAME_EXCED_RANGE : ERROR_BAD_PATHNAME);
+        return nullptr;
+    }
     std::wmemcpy(slash + 1, kIniFileName, needed);
     return buffer;
 }
 
 void ReadTintSettings(TintSettings& out) {
+    if (held) {
+        out = heldSettings;
+        return;
+    }
     out.x = kDefaultPickerX;
     out.y = kDefaultPickerY;
     out.preview = 1;
@@ -40,26 +80,63 @@ void ReadTintSettings(TintSettings& out) {
     HueSatToRgb(out.x, out.y, &out.red, &out.green, &out.blue);
 }
 
-int WriteItemIntToIni(HWND dialog, const wchar_t* section, const wchar_t* key, int itemId, const wchar_t* path) {
+int WriteItemIntToIni(HWND dialog, const wchar_t* section, const wchar_t* key, int itemId, const wchar_t* path,
+                      DWORD* writeError) {
     BOOL ok = FALSE;
     const int value = static_cast<int>(GetDlgItemInt(dialog, itemId, &ok, TRUE));
     if (ok && path) {
         wchar_t text[16];
         std::swprintf(text, 16, L"%d", value);
-        WritePrivateProfileStringW(section, key, text, path);
+        if (!WritePrivateProfileStringW(section, key, text, path) && writeError)
+            *writeError = LastErrorOr(ERROR_WRITE_FAULT);
     }
     return ok ? 1 : 0;
 }
 
-void SaveTintSettings(HWND dialog) {
-    wchar_t path[MAX_PATH];
-    const wchar_t* file = BuildIniPath(path, MAX_PATH);
-    // Without a path the profile functions would fall back to win.ini.
-    if (!file) return;
-    WriteItemIntToIni(dialog, kIniSection, L"x", IDC_X_EDIT, file);
-    WriteItemIntToIni(dialog, kIniSection, L"y", IDC_Y_EDIT, file);
+bool SaveTintSettings(HWND dialog, SaveFailure& failure) {
+    failure.error = ERROR_SUCCESS;
     const bool preview = IsDlgButtonChecked(dialog, IDC_PREVIEW_CHECK) == BST_CHECKED;
-    WritePrivateProfileStringW(kIniSection, L"preview", preview ? L"1" : L"0", file);
-    // Flush the system's cached copy to disk.
-    WritePrivateProfileStringW(nullptr, nullptr, nullptr, file);
+    // Without a path the profile functions would fall back to win.ini.
+    if (const wchar_t* file = BuildIniPath(failure.path, MAX_PATH)) {
+        KeyBefore before[] = {{L"x", {}}, {L"y", {}}, {L"preview", {}}};
+        for (KeyBefore& k : before) GetPrivateProfileStringW(kIniSection, k.key, kMissing, k.value, 64, file);
+        int written = 0;
+        WriteItemIntToIni(dialog, kIniSection, L"x", IDC_X_EDIT, file, &failure.error);
+        if (failure.error == ERROR_SUCCESS) {
+            ++written;
+            WriteItemIntToIni(dialog, kIniSection, L"y", IDC_Y_EDIT, file, &failure.error);
+        }
+        if (failure.error == ERROR_SUCCESS) {
+            ++written;
+            WriteKey(L"preview", preview ? L"1" : L"0", file, &failure.error);
+        }
+        // The file never holds half a choice: what was written goes back.
+        for (int i = 0; failure.error != ERROR_SUCCESS && i < written; ++i)
+            WriteKey(before[i].key, std::wcscmp(before[i].value, kMissing) == 0 ? nullptr : before[i].value, file,
+                     nullptr);
+        // Flush the system's cached copy to disk. Its result says nothing:
+        // it is false whenever there was a copy to flush.
+        WritePrivateProfileStringW(nullptr, nullptr, nullptr, file);
+    } else {
+        failure.error = LastErrorOr(ERROR_BAD_PATHNAME);
+        std::wcscpy(failure.path, kIniFileName);
+    }
+    if (failure.error == ERROR_SUCCESS) {
+        held = false;
+        return true;
+    }
+    // Held as the boxes show it; a box that is not a number keeps what the
+    // runs used so far, as the file keeps it.
+    TintSettings chosen;
+    ReadTintSettings(chosen);
+    BOOL ok = FALSE;
+    const int x = static_cast<int>(GetDlgItemInt(dialog, IDC_X_EDIT, &ok, TRUE));
+    if (ok) chosen.x = x;
+    const int y = static_cast<int>(GetDlgItemInt(dialog, IDC_Y_EDIT, &ok, TRUE));
+    if (ok) chosen.y = y;
+    chosen.preview = preview ? 1 : 0;
+    HueSatToRgb(chosen.x, chosen.y, &chosen.red, &chosen.green, &chosen.blue);
+    heldSettings = chosen;
+    held = true;
+    return false;
 }

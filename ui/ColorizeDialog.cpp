@@ -10,6 +10,7 @@
 #include "resource.h"
 #include "settings/TintSettings.h"
 #include "ui/EditIntText.h"
+#include "ui/SaveFailureMessage.h"
 
 namespace {
 
@@ -136,7 +137,15 @@ void ColorizeDialog::SetXY(int newX, int newY) {
     if (IsPreviewChecked()) preview.Refresh();
 }
 
-void ColorizeDialog::SaveSettings() { SaveTintSettings(hwnd); }
+void ColorizeDialog::SaveSettings() {
+    SaveFailure failure;
+    if (SaveTintSettings(hwnd, failure)) return;
+    // The choice holds in this process all the same; the user must know
+    // that it is not in the file.
+    TintSettings held;
+    ReadTintSettings(held);
+    ShowSaveFailure(hwnd, templateId == IDD_COLORIZE_JA, failure, held);
+}
 
 bool ColorizeDialog::RenderPreview(PreviewControl& control, const int* destination, const int* source,
                                    const int* size) {

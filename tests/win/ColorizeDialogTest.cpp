@@ -14,6 +14,8 @@
 
 #include "colorize/GuideColorModel.h"
 #include "colorize/Tint.h"
+#include "host/session/ImportFaults.h"
+#include "host/session/ThreadDialog.h"
 #include "plugin/FilterModule.h"
 #include "resource.h"
 #include "settings/TintSettings.h"
@@ -147,6 +149,23 @@ void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
     if (gEndWith && IsWindow(dialog)) Click(GetDlgItem(dialog, gEndWith));
 }
 
+// Message boxes over the dialog (OK's, when it cannot store), read and
+// answered with OK.
+int gBoxes = 0;
+std::wstring gBoxTitle;
+std::wstring gBoxText;
+
+void CALLBACK BoxTimer(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = FindOwnedThreadDialog();
+    if (!box) return;
+    ++gBoxes;
+    wchar_t title[128] = L"";
+    GetWindowTextW(box, title, 128);
+    gBoxTitle = title;
+    gBoxText = MessageBoxText(box);
+    PressDialogButton(box, IDOK);
+}
+
 void CALLBACK WatchdogTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     ADD_FAILURE() << "watchdog: the dialog was still open";
@@ -158,10 +177,13 @@ int Drive(const std::function<void(HWND)>& script, const std::function<int()>& r
     gScript = script;
     gEndWith = IDCANCEL;
     gScriptRan = false;
+    gBoxes = 0;
     const UINT_PTR scriptTimer = SetTimer(nullptr, 0, 50, ScriptTimer);
+    const UINT_PTR boxTimer = SetTimer(nullptr, 0, 20, BoxTimer);
     const UINT_PTR watchdog = SetTimer(nullptr, 0, 30000, WatchdogTimer);
     const int result = run();
     KillTimer(nullptr, scriptTimer);
+    KillTimer(nullptr, boxTimer);
     KillTimer(nullptr, watchdog);
     EXPECT_TRUE(gScriptRan) << "the dialog ended before the script ran (result " << result << ")";
     return result;
@@ -888,8 +910,114 @@ TEST(ColorizeSetup, NestedSetupSaysNoAndLeavesTheOpenDialogAlone) {
     EXPECT_EQ(128, IniInt("HueTint", "y"));
 }
 
+// The run that follows, through the exports of plugin: "" when it tints
+// with position x, y.
+std::string RunTintsWith(HMODULE plugin, int x, int y) {
+    ExecuteFn execute =
+        reinterpret_cast<ExecuteFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "PBF_Execute")));
+    if (!execute) return "no PBF_Execute";
+    uint32_t source[2] = {0xFFFFFFFF, 0x80646496}, destination[2] = {0, 0};
+    FilterRect rect = {0, 0, 2, 1};
+    execute(0, 0, source, destination, 0, &rect, 0, 2, 0, nullptr, nullptr);
+    GuideColor guide;
+    HueSatToRgb(x, y, &guide.red, &guide.green, &guide.blue);
+    const TintGuide tint = PrepareTint(guide);
+    for (int i = 0; i < 2; ++i)
+        if (destination[i] != TintWord(source[i], tint))
+            return "pixel " + std::to_string(i) + " is not tinted with X " + std::to_string(x) + ", Y " +
+                   std::to_string(y);
+    return "";
+}
+
+void Choose64x128(HWND d) {
+    SetDlgItemTextA(d, IDC_X_EDIT, "64");
+    SetDlgItemTextA(d, IDC_Y_EDIT, "128");
+    Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
+}
+
+std::string Narrow(const std::wstring& text) {
+    char utf8[4096] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+// OK that cannot store: Setup still returns 1 and a message box owned by the
+// dialog, in its language, names the file and says why; the file keeps the
+// earlier position (a later key that fails puts the earlier ones back); runs
+// and set-ups of this process use the chosen one until an OK stores.
+TEST(ColorizeSetup, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
+    ImportFaults faults;
+    std::string error;
+    ASSERT_TRUE(faults.Install(gPlugin, &error)) << error;
+    const int write = FindFailableImport("WritePrivateProfileStringW");
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        const char* file;  // the box names it
+    };
+    const Case cases[] = {
+        {"a folder in the file's place",
+         [] {
+             RemoveIni();
+             CreateDirectoryA(gIni.c_str(), nullptr);
+         },
+         gIni.c_str()},
+        {"the first write fails", [&] { faults.FailCallOf(write, 1); }, gIni.c_str()},
+        {"the second write fails", [&] { faults.FailCallOf(write, 2); }, gIni.c_str()},
+        {"the third write fails", [&] { faults.FailCallOf(write, 3); }, gIni.c_str()},
+        {"GetModuleFileNameW fails",
+         [&] { faults.FailFunctions({FindFailableImport("GetModuleFileNameW")}); },
+         "qvfilters.ini"},
+    };
+    const bool japanese = DialogBase::TemplateIdForLanguage() == IDD_COLORIZE_JA;
+    Image image = TestImage(40, 30);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteIni(kForeignIni);
+        c.arrange();
+        EXPECT_EQ(1, HostSetup(image, Choose64x128, IDOK));
+        faults.PassAll();
+        EXPECT_EQ(1, gBoxes);
+        EXPECT_EQ(japanese ? L"\u5358\u8272\u52B9\u679C" : L"Colorize", gBoxTitle);  // 単色効果
+        const std::string text = Narrow(gBoxText);
+        EXPECT_NE(std::string::npos, text.find(c.file)) << text;
+        EXPECT_NE(std::string::npos, text.find(japanese ? "X 64\xE3\x80\x81Y 128" : "X 64, Y 128")) << text;
+        // The earlier position and everything else, as the profile functions
+        // read it (they may have rewritten the file in their own layout).
+        if (GetFileAttributesA(gIni.c_str()) != FILE_ATTRIBUTE_DIRECTORY) {
+            EXPECT_EQ(10, IniInt("HueTint", "x"));
+            EXPECT_EQ(20, IniInt("HueTint", "y"));
+            EXPECT_EQ("1", IniString("HueTint", "preview"));
+            EXPECT_EQ("zz", IniString("HueTint", "extra"));
+            EXPECT_EQ("1", IniString("Other", "keep"));
+            EXPECT_EQ("3", IniString("Last", "z"));
+        }
+        EXPECT_EQ("", RunTintsWith(gPlugin, 64, 128));
+        EXPECT_EQ(0, HostSetup(
+                         image,
+                         [](HWND d) {
+                             EXPECT_EQ("64", ItemText(d, IDC_X_EDIT));
+                             EXPECT_EQ("128", ItemText(d, IDC_Y_EDIT));
+                             EXPECT_FALSE(PreviewChecked(d));
+                         },
+                         IDCANCEL));
+        // Once OK stores, the file counts again.
+        RemoveDirectoryA(gIni.c_str());
+        WriteIni(kForeignIni);
+        EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
+        EXPECT_EQ(0, gBoxes);
+        EXPECT_EQ(64, IniInt("HueTint", "x"));
+        EXPECT_EQ(128, IniInt("HueTint", "y"));
+        EXPECT_EQ("zz", IniString("HueTint", "extra"));
+        WriteIni(kForeignIni);
+        EXPECT_EQ("", RunTintsWith(gPlugin, 10, 20));
+    }
+    RemoveIni();
+}
+
+// A plug-in path that fits where the settings file's does not: nothing is
+// written anywhere, not even to the system's win.ini, and OK says so.
 TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
-    // The plug-in's own path fits in MAX_PATH, the settings file's would not.
     TempFolder temp;
     const std::string folder = temp.MakeDeepFolder(MAX_PATH - 1 - 8);
     ASSERT_FALSE(folder.empty());
@@ -906,8 +1034,9 @@ TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
                          SetDlgItemTextA(d, IDC_X_EDIT, "64");
                      },
                      IDOK, plugin));
+    EXPECT_EQ(1, gBoxes);
+    EXPECT_EQ("", RunTintsWith(plugin, 64, 255));
     FreeLibrary(plugin);
-    // Neither a cut-short file in the deep folder nor the system's win.ini.
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((LongPathW(folder) + L"\\*.ini*").c_str(), &found);
     EXPECT_EQ(INVALID_HANDLE_VALUE, find);
@@ -915,6 +1044,37 @@ TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
     char text[16];
     GetProfileStringA("HueTint", nullptr, "", text, sizeof text);
     EXPECT_STREQ("", text) << "keys in win.ini";
+}
+
+// Every allocation of the plug-in failing from the start of set-up: the
+// preview paints error 3, the rest of the dialog works, OK stores, and the
+// run tints. The runtime's own nothrow new would abort the host here.
+TEST(ColorizeSetup, EveryAllocationFailing) {
+    ImportFaults faults;
+    std::string error;
+    ASSERT_TRUE(faults.Install(gPlugin, &error)) << error;
+    std::vector<int> allocations;
+    for (const char* name : {"malloc", "calloc", "realloc", "HeapAlloc", "HeapReAlloc", "LocalAlloc", "GlobalAlloc",
+                             "VirtualAlloc"})
+        allocations.push_back(FindFailableImport(name));
+    RemoveIni();
+    faults.FailFunctions(allocations);
+    Image image = TestImage(40, 30);
+    EXPECT_EQ(1, HostSetup(
+                     image,
+                     [](HWND d) {
+                         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW)));
+                         Choose64x128(d);
+                         EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
+                     },
+                     IDOK));
+    EXPECT_LT(0, faults.Failures()) << "no allocation was tried";
+    EXPECT_EQ("", RunTintsWith(gPlugin, 64, 128));
+    faults.PassAll();
+    EXPECT_EQ(0, gBoxes);
+    EXPECT_EQ(64, IniInt("HueTint", "x"));
+    EXPECT_EQ(128, IniInt("HueTint", "y"));
+    RemoveIni();
 }
 
 }  // namespace

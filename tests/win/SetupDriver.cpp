@@ -80,8 +80,21 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         }
         return;
     }
+    if (run->acted) {
+        // A message box over the dialog, such as OK's when it cannot store:
+        // read as the user would, and answered.
+        if (HWND box = FindOwnedThreadDialog()) {
+            const std::wstring text = MessageBoxText(box);
+            char utf8[4096] = "";
+            WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+            run->outcome->message = utf8;
+            ++run->outcome->messageBoxes;
+            PressDialogButton(box, IDOK);
+        }
+        return;
+    }
     // The modal loop shows the dialog once its queue first runs empty.
-    if (run->acted || !dialog || !IsWindowVisible(dialog)) return;
+    if (!dialog || !IsWindowVisible(dialog)) return;
     run->acted = true;
     run->outcome->dialogSeen = true;
     Act(*run, dialog);

@@ -36,6 +36,10 @@ struct SetupOutcome {
     int shownY = -1;
     std::string label;
     bool previewChecked = false;
+    // Message boxes the dialog showed after the buttons, each answered with
+    // OK; the text of the last one, UTF-8.
+    int messageBoxes = 0;
+    std::string message;
 };
 
 // The same script around any modal call of this thread.

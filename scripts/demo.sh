@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the shipped 32-bit plug-in and
-# the 64-bit build, and shows the shipped plug-in at work in the 32-bit
-# ppihost under Wine: its filter list, both filters over the bundled test
-# chart, and the set-up of "Colorize...". Where the kernel runs no 32-bit code,
-# in the emulated machine (scripts/vm/); only where that cannot be had either,
-# the 64-bit twin stands in, and the demo says so. Results go to out/.
+# its ppihost (nothing else: the tests are scripts/test.sh's), and shows the
+# shipped plug-in at work in the 32-bit ppihost under Wine: its filter list,
+# both filters over the bundled test chart, and the set-up of "Colorize...".
+# Where the kernel runs no 32-bit code, in the emulated machine (scripts/vm/);
+# only where that cannot be had either, the 64-bit twin stands in, and the
+# demo says so. Results go to out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
-bash scripts/build.sh win32 win64
+build() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j"$(nproc)" --target qvhuetint ppihost
+}
+build win32
 
 source scripts/wine-env.sh
 wine_env_start
@@ -28,6 +33,7 @@ elif [ -n "${QV_VM:-}" ]; then
 else
     echo "NOTE: this kernel runs no 32-bit x86 code and the emulated machine is not there (scripts/deps.sh"
     echo "      makes it); the demo runs the shipped build's 64-bit twin, built from the same sources."
+    build win64
     bin=build/win64/bin
     wine=("${QV_WINE[@]}")
 fi

@@ -6,8 +6,8 @@
 # and the 64-bit builds (WoW64), with the fonts the dialogs are laid out in.
 # Where the kernel runs no 32-bit code, also the emulated machine that runs
 # the 32-bit programs instead (scripts/vm/). Last, a Wine prefix that every
-# checkout copies. Each part is made once, and again only when its recipe
-# changes.
+# checkout copies, made without running 32-bit code. Each part is made once,
+# and again only when its recipe changes.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -77,21 +77,17 @@ if ! "$root/scripts/winetree" --runs-32bit; then
     "$root/scripts/vm/make" "${QV_VM_DIR:-/var/lib/qvhuetint/vm}"
 fi
 
-# The prefix, 32-bit-ready: made here, or inside the emulated machine into
-# the checkout, which it writes through to. Keyed by the tree and by how it
-# is made.
+# The prefix, with its 32-bit half, made here whatever the kernel runs
+# (scripts/prefix32.py). Keyed by the tree and by how it is made.
 prefix=${QV_PREFIX_TEMPLATE:-/var/lib/qvhuetint/prefix}
-prefix_recipe="$(cat "$tree/.qvhuetint-ready") $(sed -n '/^wine_make_prefix()/,/^}/p' "$root/scripts/wine-env.sh" | sha256sum | cut -c1-16)"
+prefix_recipe="$(cat "$tree/.qvhuetint-ready") $(
+    { sed -n '/^wine_\(boot\|make\)_prefix()/,/^}/p' "$root/scripts/wine-env.sh"; cat "$root/scripts/prefix32.py"; } |
+        sha256sum | cut -c1-16)"
 if [ ! -f "$prefix/.qvhuetint-recipe" ] || [ "$(cat "$prefix/.qvhuetint-recipe")" != "$prefix_recipe" ]; then
     echo "making the Wine prefix $prefix (once per machine)"
     mkdir -p "$root/build"
     partial=$(mktemp -d "$root/build/prefix.XXXXXX")
-    make="source '$root/scripts/wine-env.sh'; wine_make_prefix '$partial/prefix'"
-    if "$root/scripts/winetree" --runs-32bit; then
-        bash -c "$make"
-    else
-        "$root/scripts/vm/run" --no-prefix bash -c "$make"
-    fi
+    bash -c "source '$root/scripts/wine-env.sh'; wine_make_prefix '$partial/prefix'"
     echo "$prefix_recipe" >"$partial/prefix/.qvhuetint-recipe"
     rm -rf "$prefix"
     mv "$partial/prefix" "$prefix"

@@ -13,19 +13,57 @@ QV_WINE32=("$QV_WINETREE" wine32)
 QV_WINESERVER=("$QV_WINETREE" wineserver)
 QV_PREFIX_TEMPLATE=${QV_PREFIX_TEMPLATE:-/var/lib/qvhuetint/prefix}
 
-# Makes a Wine prefix in DIR, 32-bit-ready where this kernel runs 32-bit
-# code (scripts/deps.sh makes the one every checkout copies, inside the
-# emulated machine where the kernel does not).
-wine_make_prefix() {
-    local dir=$1
+# Makes Wine's own prefix in DIR, with its 32-bit half, running no 32-bit
+# code: the same on every kernel; then imports the .reg files REG... (with
+# the 64-bit regedit). wineboot makes the 64-bit half, where no IA-32 system
+# call gets through (its 32-bit rundll32 dies at once, as on a kernel without
+# IA-32). The 32-bit half that rundll32 would have made (wine.inf's
+# Wow64Install) scripts/prefix32.py makes from the Wine tree: the files; the
+# registry settings, by the 64-bit setupapi into the 32-bit view; and the
+# 32-bit twins of the DLLs' registrations, by reg /reg:32.
+wine_boot_prefix() {
+    local dir=$1 tree=${QV_WINE_TREE:-/var/lib/qvhuetint/wine-10.0-trixie}
+    shift
+    local p32=(python3 "$QV_ROOT/scripts/prefix32.py") work win reg files failed=
     rm -rf "$dir"
     mkdir -p "$dir"
-    WINEPREFIX=$dir "${QV_WINE[@]}" wineboot -i >/dev/null 2>&1
+    WINEPREFIX=$dir "${p32[@]}" no32 "${QV_WINE[@]}" wineboot -i >/dev/null 2>&1
+    if [ ! -f "$dir/drive_c/windows/system32/kernel32.dll" ]; then
+        echo "wine_boot_prefix: wineboot made no prefix in $dir" >&2
+        return 1
+    fi
+    work=$(mktemp -d "$dir/.prefix32.XXXXXX")
+    win="Z:${work//\//\\}"
+    # The files, meanwhile the registry.
+    "${p32[@]}" files "$tree" "$dir" &
+    files=$!
+    (
+        export WINEPREFIX=$dir
+        "${p32[@]}" inf "$tree" "$work/wow64.inf" &&
+            "${QV_WINE[@]}" rundll32 setupapi,InstallHinfSection QvWow64 128 "$win\\wow64.inf" &&
+            "${QV_WINE[@]}" reg export 'HKLM\Software' "$win\\software.reg" /reg:64 /y &&
+            "${QV_WINE[@]}" reg export 'HKLM\System\CurrentControlSet\Control\Print\Environments' "$win\\print.reg" /reg:64 /y &&
+            "${p32[@]}" mirror "$tree" "$work/software.reg" "$work/print.reg" "$work/twins.reg" &&
+            "${QV_WINE[@]}" reg import "$win\\twins.reg" /reg:32
+    ) >/dev/null 2>&1 || failed=registry
+    wait "$files" || failed=files
+    for reg in "$@"; do
+        WINEPREFIX=$dir "${QV_WINE[@]}" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 || failed=$reg
+    done
+    WINEPREFIX=$dir "${QV_WINESERVER[@]}" -w
+    rm -rf "$work"
+    [ -z "$failed" ] || { echo "wine_boot_prefix: making $dir failed ($failed)" >&2; return 1; }
+}
+
+# Makes a Wine prefix in DIR for the builds and tests (scripts/deps.sh makes
+# the one every checkout copies): Wine's own, and our settings.
+wine_make_prefix() {
+    local dir=$1 reg
     # No window manager on Xvfb: unmanaged windows map at once. The dialog
     # templates' fonts, by the names they carry, drawn with fonts of the same
     # metrics (IPA Gothic for the Japanese ones); the names are full-width,
     # so they go in as UTF-16, never through a shell.
-    local reg="$dir/qvhuetint.reg"
+    reg=$(mktemp /tmp/qvhuetint-settings.XXXXXX.reg)
     iconv -f UTF-8 -t UTF-16 >"$reg" <<'REG'
 Windows Registry Editor Version 5.00
 
@@ -37,12 +75,11 @@ Windows Registry Editor Version 5.00
 "ＭＳ ゴシック"="IPAGothic"
 "MS UI Gothic"="IPAPGothic"
 REG
-    WINEPREFIX=$dir "${QV_WINE[@]}" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
-    WINEPREFIX=$dir "${QV_WINESERVER[@]}" -w
+    wine_boot_prefix "$dir" "$reg" || { rm -f "$reg"; return 1; }
+    rm -f "$reg"
     # Debian's Wine notes its server's folder in the prefix: not for copies.
     rm -f "$dir/wineserver"
-    # Wine starts 32-bit programs from syswow64: empty when the prefix was
-    # made where no 32-bit code runs.
+    # Wine starts 32-bit programs from syswow64.
     [ -f "$dir/drive_c/windows/syswow64/kernel32.dll" ] || { echo "wine_make_prefix: $dir has no 32-bit system" >&2; return 1; }
     touch "$dir/.qvhuetint-ready"
 }

@@ -7,8 +7,9 @@
 
 namespace {
 
-// More than the free slots that a host's own work leaves between runs.
-const int kHandleProbes = 1000;
+// More than the free slots that a host's own work leaves between runs
+// (a few dozen); each probe is a call to Wine's server, twice.
+const int kHandleProbes = 256;
 
 BOOL CALLBACK CountWindow(HWND, LPARAM count) {
     ++*reinterpret_cast<int*>(count);

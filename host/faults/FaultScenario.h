@@ -3,6 +3,8 @@
 // right after it) and its unload (whose calls fail too).
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 
@@ -21,4 +23,4 @@ public:
 };
 
 // Makes the scenario a token names ("runs:1"), or null for none.
-typedef std::unique_ptr<FaultScenario> (*ScenarioMaker)(const std::string& token, const std::wstring& plugin);
+typedef std::unique_ptr<FaultScenario>(WINAPI* ScenarioMaker)(const std::string& token, const std::wstring& plugin);

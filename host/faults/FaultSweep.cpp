@@ -166,8 +166,7 @@ RunResult FaultSweep::Ask(const std::string& command, std::vector<std::string>* 
 int FaultSweep::FilterCount(std::string* error) {
     std::vector<std::string> lines;
     const RunResult result = Ask("filters", &lines);
-    (void)result;
-    // The answer comes as a line of its own, then the worker waits again.
+    // The answer comes as a line of its own, before the run's.
     for (const std::string& line : lines)
         if (line.rfind("filters ", 0) == 0) return std::atoi(line.c_str() + 8);
     if (error) *error = result.text;

@@ -180,7 +180,7 @@ std::string HostScenarioTitle(const std::string& token) {
     return token;
 }
 
-std::unique_ptr<FaultScenario> MakeHostScenario(const std::string& token, const std::wstring& plugin) {
+std::unique_ptr<FaultScenario> WINAPI MakeHostScenario(const std::string& token, const std::wstring& plugin) {
     if (token == "load") return std::unique_ptr<FaultScenario>(new LoadScenario);
     if (token.rfind("runs:", 0) == 0) return std::unique_ptr<FaultScenario>(new RunsScenario(FilterOf(token)));
     if (token.rfind("setup:", 0) == 0)

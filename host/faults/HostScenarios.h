@@ -14,4 +14,4 @@ std::vector<std::string> HostScenarioTokens(int filters, bool setup);
 // "filter 1 over an image", for the report.
 std::string HostScenarioTitle(const std::string& token);
 
-std::unique_ptr<FaultScenario> MakeHostScenario(const std::string& token, const std::wstring& plugin);
+std::unique_ptr<FaultScenario> WINAPI MakeHostScenario(const std::string& token, const std::wstring& plugin);

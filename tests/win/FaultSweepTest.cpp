@@ -131,7 +131,7 @@ private:
     int result = 0;
 };
 
-std::unique_ptr<FaultScenario> MakeScenario(const std::string& token, const std::wstring& plugin) {
+std::unique_ptr<FaultScenario> WINAPI MakeScenario(const std::string& token, const std::wstring& plugin) {
     if (token == "user-setup") return std::unique_ptr<FaultScenario>(new UserSetup(plugin));
     return nullptr;
 }

@@ -19,6 +19,13 @@ namespace {
 bool held = false;
 TintSettings heldSettings;
 
+// The position this process last read whole from the file or stored there.
+// A run whose read fails (the file locked by another program, the module's
+// path not to be had) uses it rather than defaults for the keys it missed,
+// which would mix the user's choice with the start position.
+bool known = false;
+TintSettings knownSettings;
+
 // No value in a profile file holds a line break: the mark of a missing key.
 const wchar_t kMissing[] = L"\n";
 
@@ -31,6 +38,25 @@ struct KeyBefore {
 DWORD LastErrorOr(DWORD fallback) {
     const DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? error : fallback;
+}
+
+// False when the file could not be read; a file or key that is not there
+// reads as value, the default.
+bool ReadKey(const wchar_t* key, int32_t& value, const wchar_t* path) {
+    SetLastError(ERROR_SUCCESS);
+    // The profile functions parse a leading minus sign; the cast keeps it.
+    const int32_t read = static_cast<int32_t>(GetPrivateProfileIntW(kIniSection, key, value, path));
+    const DWORD error = GetLastError();
+    if (read == value && error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        return false;
+    value = read;
+    return true;
+}
+
+void SetDefaults(TintSettings& out) {
+    out.x = kDefaultPickerX;
+    out.y = kDefaultPickerY;
+    out.preview = 1;
 }
 
 bool WriteKey(const wchar_t* key, const wchar_t* value, const wchar_t* path, DWORD* writeError) {
@@ -67,15 +93,19 @@ void ReadTintSettings(TintSettings& out) {
         out = heldSettings;
         return;
     }
-    out.x = kDefaultPickerX;
-    out.y = kDefaultPickerY;
-    out.preview = 1;
+    SetDefaults(out);
     wchar_t path[MAX_PATH];
-    if (const wchar_t* file = BuildIniPath(path, MAX_PATH)) {
-        // The profile functions parse a leading minus sign; the cast keeps it.
-        out.x = static_cast<int32_t>(GetPrivateProfileIntW(kIniSection, L"x", out.x, file));
-        out.y = static_cast<int32_t>(GetPrivateProfileIntW(kIniSection, L"y", out.y, file));
-        out.preview = static_cast<int32_t>(GetPrivateProfileIntW(kIniSection, L"preview", out.preview, file));
+    const wchar_t* file = BuildIniPath(path, MAX_PATH);
+    // Every key is read, each from its default: all three count or none.
+    const bool read = file && (ReadKey(L"x", out.x, file) & ReadKey(L"y", out.y, file) &
+                               ReadKey(L"preview", out.preview, file));
+    if (read) {
+        knownSettings = out;
+        known = true;
+    } else if (known) {
+        out = knownSettings;
+    } else {
+        SetDefaults(out);
     }
     HueSatToRgb(out.x, out.y, &out.red, &out.green, &out.blue);
 }
@@ -121,12 +151,8 @@ bool SaveTintSettings(HWND dialog, SaveFailure& failure) {
         failure.error = LastErrorOr(ERROR_BAD_PATHNAME);
         std::wcscpy(failure.path, kIniFileName);
     }
-    if (failure.error == ERROR_SUCCESS) {
-        held = false;
-        return true;
-    }
-    // Held as the boxes show it; a box that is not a number keeps what the
-    // runs used so far, as the file keeps it.
+    // As the boxes show it; a box that is not a number keeps what the runs
+    // used so far, as the file keeps it.
     TintSettings chosen;
     ReadTintSettings(chosen);
     BOOL ok = FALSE;
@@ -136,6 +162,12 @@ bool SaveTintSettings(HWND dialog, SaveFailure& failure) {
     if (ok) chosen.y = y;
     chosen.preview = preview ? 1 : 0;
     HueSatToRgb(chosen.x, chosen.y, &chosen.red, &chosen.green, &chosen.blue);
+    if (failure.error == ERROR_SUCCESS) {
+        held = false;
+        knownSettings = chosen;
+        known = true;
+        return true;
+    }
     heldSettings = chosen;
     held = true;
     return false;

@@ -27,8 +27,10 @@ extern const wchar_t kIniSection[];
 wchar_t* BuildIniPath(wchar_t* buffer, int size);
 
 // Fills out from the file, or with the choice of an OK that could not be
-// stored (see SaveTintSettings). A missing file, missing keys or an unusable
-// path give x 0, y 255, preview 1. Values are passed on unchecked.
+// stored (see SaveTintSettings). A missing file or missing keys give x 0,
+// y 255, preview 1. A file that cannot be read, or an unusable path, gives
+// the position this process last read whole or stored, else those three.
+// Values are passed on unchecked.
 void ReadTintSettings(TintSettings& out);
 
 // Writes the signed integer that dialog item itemId shows as key of section

@@ -65,10 +65,13 @@ LRESULT CALLBACK PixelBufferControl::SubclassProc(HWND hwnd, UINT message, WPARA
 
 LRESULT PixelBufferControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) {
+        // A failed BeginPaint fills in nothing: ps.hdc would be whatever the
+        // stack held, possibly another window's DC.
         PAINTSTRUCT ps;
-        BeginPaint(window, &ps);
-        Paint(ps.hdc);
-        EndPaint(window, &ps);
+        if (BeginPaint(window, &ps)) {
+            Paint(ps.hdc);
+            EndPaint(window, &ps);
+        }
     }
     // The static's own procedure still sees WM_PAINT; the update region is
     // valid by now, so it draws nothing over the preview.

@@ -6,6 +6,7 @@
 
 #include "host/HostError.h"
 #include "host/check/CheckReport.h"
+#include "host/check/FaultsCheck.h"
 #include "host/check/FilterChecks.h"
 #include "host/check/PluginChecks.h"
 #include "host/check/SetupCheck.h"
@@ -14,7 +15,7 @@
 #include "host/image/WicImage.h"
 #include "host/session/FaultGuard.h"
 
-const char kCheckUsage[] = "ppihost check PLUGIN [--filter N] [--image IN] [--setup]";
+const char kCheckUsage[] = "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults]";
 
 namespace {
 
@@ -112,7 +113,7 @@ bool ParseResume(const std::string& text) {
 }  // namespace
 
 int CheckCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume"}, {"--setup"});
+    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker"}, {"--setup", "--faults"});
     if (!parsed.error.empty() || parsed.positional.size() != 1)
         throw HostError(
             (parsed.error.empty() ? std::string(parsed.positional.empty() ? "missing arguments" : "too many arguments")
@@ -127,6 +128,8 @@ int CheckCommand(const std::vector<std::string>& args) {
     }
     if (const std::string* image = parsed.Option("--image")) options.image = WideFromUtf8(*image);
     options.setup = parsed.Option("--setup") != nullptr;
+    // A worker of --faults: runs as its parent asks, over the pipes given.
+    if (const std::string* pipes = parsed.Option("--worker")) return ServeFaultRuns(options, *pipes);
     const std::string* resume = parsed.Option("--resume");
     if (resume && !ParseResume(*resume)) throw HostError("bad --resume '" + *resume + "'", kExitUsage);
 
@@ -141,6 +144,7 @@ int CheckCommand(const std::vector<std::string>& args) {
                     (sizeof(void*) == 8 ? " (64-bit)\n" : " (32-bit)\n"));
 
     progress.commandLine = CommandLineOf(options);
+    if (parsed.Option("--faults")) return CheckFaults(options, progress.commandLine);
     std::vector<Check> list = PluginCheckList();
     for (size_t i = 0; i < list.size(); ++i) {
         if (i >= progress.next) {

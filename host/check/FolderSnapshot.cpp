@@ -24,7 +24,7 @@ uint64_t HashFile(const std::wstring& path) {
 
 }  // namespace
 
-FolderSnapshot SnapshotFolder(const std::wstring& folder) {
+FolderSnapshot SnapshotFolder(const std::wstring& folder, bool contents) {
     FolderSnapshot snapshot;
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
@@ -36,7 +36,8 @@ FolderSnapshot SnapshotFolder(const std::wstring& folder) {
         FileSum& sum = snapshot[key];
         sum.name = found.cFileName;
         sum.size = (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        sum.hash = HashFile(folder + L"\\" + found.cFileName);
+        sum.hash = contents ? HashFile(folder + L"\\" + found.cFileName)
+                            : (uint64_t(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return snapshot;

@@ -16,7 +16,9 @@ struct FileSum {
 // Files only, not subfolders; keyed by upper-case name.
 typedef std::map<std::wstring, FileSum> FolderSnapshot;
 
-FolderSnapshot SnapshotFolder(const std::wstring& folder);
+// Without contents, a file's last write time stands for its hash: for a
+// look taken hundreds of times.
+FolderSnapshot SnapshotFolder(const std::wstring& folder, bool contents = true);
 
 // "" when both are alike; else, in UTF-8, "qvfilters.ini changed, new.txt
 // added, old.txt removed".

@@ -11,6 +11,7 @@
 
 #include "host/HostError.h"
 #include "host/cli/Console.h"
+#include "host/faults/LeakGauge.h"
 #include "host/session/GuardedMemory.h"
 #include "host/session/SetupSession.h"
 
@@ -83,23 +84,6 @@ TextFault FormProblem(const unsigned char* bytes, const std::string& what) {
         return {what + " to have text on both sides of its |",
                 "\"" + Utf8FromCp932(reinterpret_cast<const char*>(bytes)) + "\""};
     return {};
-}
-
-// Wine counts no handles; its server hands out the lowest free slot, so the
-// highest of many new handles follows the number open.
-long OpenHandles() {
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return static_cast<long>(count);
-    std::vector<HANDLE> probes;
-    uintptr_t highest = 0;
-    for (int i = 0; i < 1000; ++i) {
-        const HANDLE probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        if (!probe) break;
-        probes.push_back(probe);
-        if (reinterpret_cast<uintptr_t>(probe) > highest) highest = reinterpret_cast<uintptr_t>(probe);
-    }
-    for (const HANDLE probe : probes) CloseHandle(probe);
-    return static_cast<long>(highest / 4) - static_cast<long>(probes.size());
 }
 
 // Every handle value of this process with its object's type ("Semaphore"),

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <type_traits>
 
 // decltype of the C runtime's functions carries their attributes (malloc,
@@ -66,7 +67,6 @@
     X(CreatePen, NULL, ERROR_NOT_ENOUGH_MEMORY)                            \
     X(CreateSolidBrush, NULL, ERROR_NOT_ENOUGH_MEMORY)                     \
     X(Ellipse, FALSE, ERROR_NOT_ENOUGH_MEMORY)                             \
-    X(GetStockObject, NULL, ERROR_NOT_ENOUGH_MEMORY)                       \
     X(IntersectClipRect, ERROR, ERROR_NOT_ENOUGH_MEMORY)                   \
     X(SelectObject, NULL, ERROR_NOT_ENOUGH_MEMORY)                         \
     X(SetBkColor, CLR_INVALID, ERROR_NOT_ENOUGH_MEMORY)                    \
@@ -158,14 +158,15 @@ const char* const kPassThrough[] = {
     "fputs", "fwrite", "fflush", "signal", "_read", "_close",
     // user32: releases, reads of the caller's own windows and controls,
     // default procedures
-    "ReleaseDC", "EndPaint", "ReleaseCapture", "EndDialog", "DestroyWindow", "KillTimer", "CallWindowProcA",
+    "ReleaseCapture", "EndDialog", "DestroyWindow", "KillTimer", "CallWindowProcA",
     "CallWindowProcW", "DefWindowProcA", "DefWindowProcW", "DefDlgProcA", "DefDlgProcW", "GetCapture", "SetCapture",
     "SetCursor", "GetSysColor", "GetSysColorBrush", "GetSystemMetrics", "IsDlgButtonChecked", "GetDlgItemInt",
     "GetDlgItemTextA", "GetDlgItemTextW", "GetDlgCtrlID", "GetWindowLongA", "GetWindowLongW", "GetWindowLongPtrA",
     "GetWindowLongPtrW", "GetParent", "IsWindow", "IsWindowVisible", "IsWindowEnabled", "EnableWindow",
     "ShowWindow", "GetFocus", "SetFocus",
-    // gdi32: releases
-    "DeleteObject", "DeleteDC", "RestoreDC"};
+    // gdi32: releases (DeleteObject and DeleteDC counted, see below), the
+    // stock objects, which are there from the system's start
+    "RestoreDC", "GetStockObject"};
 
 enum ImportId {
 #define QV_ID(name, result, error) kId_##name,
@@ -207,7 +208,29 @@ struct State {
     int firstFailed = -1;
     bool keepLog = false;
     std::vector<ImportCall> log;
+    // GDI objects got through the shims and not yet given back: the object
+    // and the table id of the function that gave it.
+    std::map<uintptr_t, int> held;
+    void* realRelease[4] = {};
 } state;
+
+// The functions whose result the caller owns until it gives it back through
+// one of the releases below.
+constexpr bool GivesGdiObject(int id) {
+    return id == kId_GetDC || id == kId_GetWindowDC || id == kId_BeginPaint || id == kId_CreateCompatibleDC ||
+           id == kId_CreateCompatibleBitmap || id == kId_CreateDIBSection || id == kId_CreatePen ||
+           id == kId_CreateSolidBrush || id == kId_LoadBitmapA || id == kId_LoadBitmapW;
+}
+
+template <class R>
+void NoteGiven(int id, R result) {
+    if constexpr (std::is_pointer<R>::value)
+        if (result) state.held[reinterpret_cast<uintptr_t>(result)] = id;
+    (void)id;
+    (void)result;
+}
+
+void NoteReturned(const void* object) { state.held.erase(reinterpret_cast<uintptr_t>(object)); }
 
 bool Fails(int id, const void* caller) {
     const long long call = ++state.calls;
@@ -317,7 +340,9 @@ template <int Id, class R, class... A>
 struct Shim<Id, R(WINAPI*)(A...)> {
     static R WINAPI Call(A... args) {
         if (Fails(Id, __builtin_return_address(0))) return Failing<Id>::template Call<R>(args...);
-        return reinterpret_cast<R(WINAPI*)(A...)>(state.real[Id])(args...);
+        const R result = reinterpret_cast<R(WINAPI*)(A...)>(state.real[Id])(args...);
+        if constexpr (GivesGdiObject(Id)) NoteGiven(Id, result);
+        return result;
     }
 };
 
@@ -338,6 +363,42 @@ void* const kShims[] = {
 };
 
 static_assert(sizeof kShims / sizeof kShims[0] == kImportCount, "one shim per function");
+
+// The releases never fail; they only take what they give back off the list.
+int WINAPI ReleaseDcShim(HWND window, HDC dc) {
+    const int released = reinterpret_cast<decltype(&ReleaseDC)>(state.realRelease[0])(window, dc);
+    if (released) NoteReturned(dc);
+    return released;
+}
+BOOL WINAPI EndPaintShim(HWND window, const PAINTSTRUCT* paint) {
+    const BOOL ended = reinterpret_cast<decltype(&EndPaint)>(state.realRelease[1])(window, paint);
+    if (paint) NoteReturned(paint->hdc);
+    return ended;
+}
+BOOL WINAPI DeleteDcShim(HDC dc) {
+    const BOOL deleted = reinterpret_cast<decltype(&DeleteDC)>(state.realRelease[2])(dc);
+    if (deleted) NoteReturned(dc);
+    return deleted;
+}
+BOOL WINAPI DeleteObjectShim(HGDIOBJ object) {
+    const BOOL deleted = reinterpret_cast<decltype(&DeleteObject)>(state.realRelease[3])(object);
+    if (deleted) NoteReturned(object);
+    return deleted;
+}
+
+const struct {
+    const char* name;
+    void* shim;
+} kReleases[] = {{"ReleaseDC", reinterpret_cast<void*>(&ReleaseDcShim)},
+                 {"EndPaint", reinterpret_cast<void*>(&EndPaintShim)},
+                 {"DeleteDC", reinterpret_cast<void*>(&DeleteDcShim)},
+                 {"DeleteObject", reinterpret_cast<void*>(&DeleteObjectShim)}};
+
+int FindRelease(const char* name) {
+    for (int i = 0; i < 4; ++i)
+        if (std::strcmp(kReleases[i].name, name) == 0) return i;
+    return -1;
+}
 
 void Plan(Mode mode, long long call = 0, int function = -1) {
     state.mode = mode;
@@ -372,6 +433,7 @@ int FindFailableImport(const char* name) {
 }
 
 bool ImportPassesThrough(const char* name) {
+    if (FindRelease(name) >= 0) return true;
     for (const char* passing : kPassThrough)
         if (std::strcmp(passing, name) == 0) return true;
     return false;
@@ -383,6 +445,7 @@ bool ImportFaults::Install(HMODULE module, std::string* error) {
     Uninstall();
     unknown.clear();
     patched.clear();
+    state.held.clear();
     Plan(Mode::Pass);
     auto* base = reinterpret_cast<unsigned char*>(module);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
@@ -409,12 +472,23 @@ bool ImportFaults::Install(HMODULE module, std::string* error) {
                 continue;
             }
             const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+            void** address = reinterpret_cast<void**>(&slot->u1.Function);
+            const int release = FindRelease(name);
+            if (release >= 0) {
+                state.realRelease[release] = *address;
+                if (!WriteSlot(address, kReleases[release].shim)) {
+                    if (error) *error = dll + "!" + name + ": cannot write its import slot";
+                    Uninstall();
+                    return false;
+                }
+                slots.push_back({address, state.realRelease[release]});
+                continue;
+            }
             const int id = FindFailableImport(name);
             if (id < 0) {
                 if (!ImportPassesThrough(name)) unknown.push_back(dll + "!" + name);
                 continue;
             }
-            void** address = reinterpret_cast<void**>(&slot->u1.Function);
             state.real[id] = *address;
             if (!WriteSlot(address, kShims[id])) {
                 if (error) *error = dll + "!" + name + ": cannot write its import slot, error " +
@@ -460,3 +534,12 @@ long long ImportFaults::Failures() const { return state.failures; }
 int ImportFaults::FirstFailedFunction() const { return state.firstFailed; }
 
 const std::vector<ImportCall>& ImportFaults::Log() const { return state.log; }
+
+std::string ImportFaults::HeldGdiObjects() const {
+    std::map<int, int> counts;
+    for (const auto& object : state.held) ++counts[object.second];
+    std::string text;
+    for (const auto& count : counts)
+        text += (text.empty() ? "" : ", ") + std::to_string(count.second) + " from " + kTable[count.first].name;
+    return text;
+}

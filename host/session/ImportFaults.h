@@ -24,7 +24,9 @@ const FailableImport& FailableImportAt(int id);
 int FindFailableImport(const char* name);
 // Imports that cannot fail for a caller that passes what it owns: releases of
 // what it acquired, reads of its own controls, the C runtime's string and
-// memory functions, critical sections. They stay as they are.
+// memory functions, critical sections, stock objects. They never fail; the
+// GDI releases are pointed at shims all the same, which count what is given
+// back.
 bool ImportPassesThrough(const char* name);
 
 struct ImportCall {
@@ -67,6 +69,10 @@ public:
     // The first failed call: the table's id, or -1.
     int FirstFailedFunction() const;
     const std::vector<ImportCall>& Log() const;
+    // GDI objects (DCs, pens, bitmaps...) that the module got through its
+    // imports since Install and did not give back: "1 from GetDC", or "".
+    // Still there after Forget(), so it can be read after the unload.
+    std::string HeldGdiObjects() const;
 
     // Imports of the module in neither list, "DLL!name" (or "DLL!#ordinal").
     const std::vector<std::string>& Unknown() const { return unknown; }

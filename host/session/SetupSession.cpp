@@ -12,9 +12,9 @@ namespace {
 const wchar_t kFrameClass[] = L"PpiHostFrame";
 const UINT_PTR kWatchTimer = 1;
 const UINT kWatchInterval = 100;
+const UINT kQuickInterval = 10;
 // Ticks between seeing the dialog and acting on it, so that it has painted.
 const int kSettleTicks = 3;
-const int kPatienceTicks = kSetupPatienceSeconds * 1000 / kWatchInterval;
 
 // The parent window that PBF_Setup gets. Its timer, dispatched by the
 // plug-in's modal loop, watches for the dialog.
@@ -36,6 +36,8 @@ private:
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
     void TakeScreenshot(HWND dialog);
+
+    UINT Interval() const { return request.quick ? kQuickInterval : kWatchInterval; }
 
     const SetupRequest& request;
     SetupOutcome outcome;
@@ -63,7 +65,7 @@ HWND SetupFrame::Create(const std::wstring& title) {
     UpdateWindow(hwnd);
     // Also without a screenshot or a button to press: the report says
     // whether a dialog came up.
-    SetTimer(hwnd, kWatchTimer, kWatchInterval, nullptr);
+    SetTimer(hwnd, kWatchTimer, Interval(), nullptr);
     return hwnd;
 }
 
@@ -96,9 +98,13 @@ LRESULT SetupFrame::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void SetupFrame::OnTimer(UINT_PTR id) {
     if (id != kWatchTimer) return;
     if (done) {
+        // A message box over the dialog after the press is answered too, as
+        // the user who pressed would.
+        if (const HWND box = FindOwnedThreadDialog()) PressDialogButton(box, IDOK);
         // EndDialog works from here: the timer runs inside the dialog's own
         // modal loop, on its thread.
-        if (request.press && IsWindow(dialog) && ++ticksSincePress >= kPatienceTicks) {
+        if (request.press && IsWindow(dialog) &&
+            ++ticksSincePress >= static_cast<int>(kSetupPatienceSeconds * 1000 / Interval())) {
             outcome.closedByForce = true;
             StopWatching();
             EndDialog(dialog, 0);
@@ -110,7 +116,7 @@ void SetupFrame::OnTimer(UINT_PTR id) {
         dialog = found;
         visibleTicks = 0;
     }
-    if (!dialog || ++visibleTicks < kSettleTicks) return;
+    if (!dialog || ++visibleTicks < (request.quick ? 1 : kSettleTicks)) return;
 
     done = true;
     if (!request.press) StopWatching();

@@ -18,6 +18,9 @@ struct SetupRequest {
     OutputFile* screenshot = nullptr;
     // IDOK, IDCANCEL, or 0 to leave the dialog to the user.
     int press = 0;
+    // Pressed at the first look that finds the dialog, looking every 10 ms:
+    // for set-ups run by the hundred, with no screenshot.
+    bool quick = false;
 };
 
 // How long a dialog may stay open after its button was pressed.

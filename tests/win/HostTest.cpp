@@ -588,6 +588,7 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
         bool setup;
         int failures;
         std::string line;  // the start of the first FAIL line, or of the line to look at
+        bool faults = false;
     };
     const Case cases[] = {
         {"good", copy, true, 0, "ok    filter 0 rectangles: whole, inner and one-pixel rectangles of 512x384 and 13x9 "
@@ -616,12 +617,17 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
          "FAIL  filter 0 set-up: expected no file in the plug-in's folder to change; seen check-setup.txt added"},
         {"fault", copy, true, 3,
          "FAIL  filter 0 rectangles: expected no fault; seen exception 0xC0000005 (writing "},
+        {"getdc", copy, false, 1,
+         "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (calls 1, 2 and 3 of 3, "
+         "each failing alone, and every call): exception 0xC0000005 (writing 00",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode + (" " + c.plugin));
         SetEnvironmentVariableA("QV_CHECK_MODE", c.mode);
         std::vector<std::string> args = {"check", c.plugin};
         if (c.setup) args.push_back("--setup");
+        if (c.faults) args.push_back("--faults");
         const Result r = Host(args);
         DeleteFileA((dir + "check-setup.txt").c_str());
         std::vector<std::string> lines;
@@ -643,7 +649,15 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
                       std::to_string(skipped) + " skipped",
                   lines.back());
         EXPECT_EQ(c.failures ? 1u : 0u, r.exitCode) << r;
-        EXPECT_EQ("", r.err);
+        // --faults draws its progress on stderr: the finished line, off a console.
+        if (c.faults)
+            EXPECT_EQ(0u, r.err.rfind("faults ", 0)) << r;
+        else
+            EXPECT_EQ("", r.err);
+        if (std::string(c.mode) == "getdc") {
+            EXPECT_NE(std::string::npos, r.out.find(") at check.ppi+0x")) << r;
+            EXPECT_NE(std::string::npos, r.out.find("\ninfo  faults: imports in neither list, passed through: ")) << r;
+        }
         if (std::string(c.mode) == "fault") {
             EXPECT_NE(std::string::npos, r.out.find(") in check.ppi\nFAIL  filter 0 progress: expected no fault")) << r;
             EXPECT_NE(std::string::npos, r.out.find("\nok    filter 0 set-up: dialog shown")) << r;

@@ -26,13 +26,39 @@ void Act(Run& run, HWND dialog) {
     // Each write sends EN_CHANGE at once, so the dialog's handlers run inside.
     if (s.x >= 0) SetDlgItemInt(dialog, 1021, static_cast<UINT>(s.x), FALSE);
     if (s.y >= 0) SetDlgItemInt(dialog, 1023, static_cast<UINT>(s.y), FALSE);
+    if (s.spinUp > 0) {
+        HWND spin = GetDlgItem(dialog, 1022);
+        RECT client = {0, 0, 0, 0};
+        GetClientRect(spin, &client);
+        const LPARAM upArrow = MAKELPARAM(client.right / 2, client.bottom / 4);
+        for (int i = 0; i < s.spinUp; ++i) {
+            SendMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, upArrow);
+            SendMessageA(spin, WM_LBUTTONUP, 0, upArrow);
+        }
+    }
+    for (int i = 0; i < s.sliderPagesDown; ++i) {
+        HWND slider = GetDlgItem(dialog, 1027);
+        SendMessageA(slider, WM_KEYDOWN, VK_NEXT, 1);
+        SendMessageA(slider, WM_KEYUP, VK_NEXT, 0xC0000001);
+    }
     if (s.clickPerMille.x >= 0) {
         HWND field = GetDlgItem(dialog, 1025);
         RECT client = {0, 0, 0, 0};
         GetClientRect(field, &client);
-        const LPARAM at = MAKELPARAM(client.right * s.clickPerMille.x / 1000, client.bottom * s.clickPerMille.y / 1000);
-        SendMessageA(field, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageA(field, WM_LBUTTONUP, 0, at);
+        auto at = [&client](POINT perMille) {
+            return MAKELPARAM(client.right * perMille.x / 1000, client.bottom * perMille.y / 1000);
+        };
+        SendMessageA(field, WM_LBUTTONDOWN, MK_LBUTTON, at(s.clickPerMille));
+        LPARAM up = at(s.clickPerMille);
+        if (s.dragToPerMille.x >= 0) {
+            for (int step = 1; step <= 4; ++step) {
+                const POINT p = {s.clickPerMille.x + (s.dragToPerMille.x - s.clickPerMille.x) * step / 4,
+                                 s.clickPerMille.y + (s.dragToPerMille.y - s.clickPerMille.y) * step / 4};
+                SendMessageA(field, WM_MOUSEMOVE, MK_LBUTTON, at(p));
+            }
+            up = at(s.dragToPerMille);
+        }
+        SendMessageA(field, WM_LBUTTONUP, 0, up);
     }
     if (s.togglePreview) {
         CheckDlgButton(dialog, 1006, IsDlgButtonChecked(dialog, 1006) ? BST_UNCHECKED : BST_CHECKED);
@@ -101,11 +127,6 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 }  // namespace
-
-SetupOutcome RunSetupScripted(const PluginLibrary& plugin, HWND parent, void* pixels, int width, int height,
-                              const SetupScript& script) {
-    return RunScripted([&] { return plugin.Setup(0, parent, pixels, width, height); }, script);
-}
 
 SetupOutcome RunScripted(const std::function<int()>& modal, const SetupScript& script) {
     SetupOutcome outcome;

@@ -1,6 +1,7 @@
 // Runs PBF_Setup the way a host does and plays a user inside the plug-in's
 // modal loop: a thread timer finds the set-up dialog once it is shown, writes
-// the edit boxes, clicks the colour field, and presses OK or Cancel. A
+// the edit boxes, clicks the spin button, the slider and the colour field,
+// and presses OK or Cancel. A
 // watchdog ends a dialog that stays open, so a test cannot hang.
 // Also works with a filter that opens no dialog: PBF_Setup just returns.
 #pragma once
@@ -10,17 +11,21 @@
 #include <functional>
 #include <string>
 
-#include "tests/win/PluginLibrary.h"
-
 // The end code the watchdog gives a dialog it has to close.
 constexpr int kEndedByWatchdog = 900;
 
 struct SetupScript {
     int x = -1;  // written into the X and Y edit boxes first; -1 leaves a box alone
     int y = -1;
+    // Then clicks on the X spin button's up arrow, and Page Down keys on
+    // the Y slider.
+    int spinUp = 0;
+    int sliderPagesDown = 0;
     // Then a click in the colour field, at thousandths of its client width
-    // and height; x < 0: none.
+    // and height; x < 0: none. With dragToPerMille, the button goes up
+    // only after the mouse was dragged there.
     POINT clickPerMille = {-1, -1};
+    POINT dragToPerMille = {-1, -1};
     bool togglePreview = false;
     // Then the preview dragged far past each corner of the image.
     bool dragPreview = false;
@@ -45,8 +50,12 @@ struct SetupOutcome {
 // The same script around any modal call of this thread.
 SetupOutcome RunScripted(const std::function<int()>& modal, const SetupScript& script);
 
-SetupOutcome RunSetupScripted(const PluginLibrary& plugin, HWND parent, void* pixels, int width, int height,
-                              const SetupScript& script);
+// Filter 0's set-up through a host's view of the plug-in (PluginLibrary).
+template <class Plugin>
+SetupOutcome RunSetupScripted(const Plugin& plugin, HWND parent, void* pixels, int width, int height,
+                              const SetupScript& script) {
+    return RunScripted([&] { return plugin.Setup(0, parent, pixels, width, height); }, script);
+}
 
 // Parses "R:%u G:%u B:%u"; false when the text has another form.
 bool ParseGuideLabel(const std::string& label, int* red, int* green, int* blue);

@@ -108,6 +108,13 @@ wine_env_start() {
     # by the first test instead, they would inherit its output pipe and keep
     # ctest waiting for it to close.
     "${QV_WINE[@]}" wineboot >/dev/null 2>&1 </dev/null
+    # The desktop stays up between test programs (the emulated machine
+    # starts its own keeper).
+    local keeper=$QV_ROOT/build/desktop-keeper.exe
+    if [ ! -f "$keeper" ] || [ "$QV_ROOT/scripts/desktop-keeper.c" -nt "$keeper" ]; then
+        x86_64-w64-mingw32-gcc -O2 -s -municode -mwindows -o "$keeper" "$QV_ROOT/scripts/desktop-keeper.c"
+    fi
+    "${QV_WINE[@]}" "$keeper" >/dev/null 2>&1 </dev/null &
     # Where the kernel runs no 32-bit code, one emulated machine serves every
     # 32-bit program until wine_env_stop (scripts/winetree wine32 hands them
     # over); none where it cannot be had: those programs are then skipped.

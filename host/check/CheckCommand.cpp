@@ -15,7 +15,7 @@
 #include "host/image/WicImage.h"
 #include "host/session/FaultGuard.h"
 
-const char kCheckUsage[] = "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults]";
+const char kCheckUsage[] = "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults] [--no-speed]";
 
 namespace {
 
@@ -61,6 +61,7 @@ std::wstring CommandLineOf(const CheckOptions& options) {
     if (options.filter >= 0) line += L" --filter " + std::to_wstring(options.filter);
     if (!options.image.empty()) line += L" --image " + Quote(options.image);
     if (options.setup) line += L" --setup";
+    if (!options.speed) line += L" --no-speed";
     return line;
 }
 
@@ -80,7 +81,8 @@ void AddFilterChecks(std::vector<Check>& list, const CheckOptions& options, int 
         list.push_back({filter + "progress", [i](CheckContext& c) { return CheckProgress(c, i); }});
         list.push_back({filter + "empty rectangles", [i](CheckContext& c) { return CheckEmptyRectangles(c, i); }});
         list.push_back({filter + "set-up", [i](CheckContext& c) { return CheckSetup(c, i); }});
-        list.push_back({filter + "speed", [i](CheckContext& c) { return MeasureSpeed(c, i); }});
+        if (options.speed)
+            list.push_back({filter + "speed", [i](CheckContext& c) { return MeasureSpeed(c, i); }});
     }
 }
 
@@ -113,7 +115,7 @@ bool ParseResume(const std::string& text) {
 }  // namespace
 
 int CheckCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker"}, {"--setup", "--faults"});
+    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker"}, {"--setup", "--faults", "--no-speed"});
     if (!parsed.error.empty() || parsed.positional.size() != 1)
         throw HostError(
             (parsed.error.empty() ? std::string(parsed.positional.empty() ? "missing arguments" : "too many arguments")
@@ -128,6 +130,7 @@ int CheckCommand(const std::vector<std::string>& args) {
     }
     if (const std::string* image = parsed.Option("--image")) options.image = WideFromUtf8(*image);
     options.setup = parsed.Option("--setup") != nullptr;
+    options.speed = parsed.Option("--no-speed") == nullptr;
     // A worker of --faults: runs as its parent asks, over the pipes given.
     if (const std::string* pipes = parsed.Option("--worker")) return ServeFaultRuns(options, *pipes);
     const std::string* resume = parsed.Option("--resume");

@@ -28,6 +28,9 @@ struct CheckOptions {
     int filter = -1;  // -1: every filter
     std::wstring image;
     bool setup = false;
+    // The information line of each filter's speed; off where the clock
+    // would time something else (an emulator).
+    bool speed = true;
 };
 
 class CheckContext {

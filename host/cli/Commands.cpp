@@ -132,7 +132,8 @@ std::string UsageText() {
            "--draw-color is the colour the host reports as its drawing colour (default 000000);\n"
            "setup --run runs the filter over IN into OUT when the set-up returned 1;\n"
            "check runs the plug-in through the host's contract, one line per check, --setup with\n"
-           "its set-up dialogs ended by Cancel; the exit code is 0 when no check failed.\n";
+           "its set-up dialogs ended by Cancel, --faults while the system fails its calls, --no-speed\n"
+           "without the speed lines; the exit code is 0 when no check failed.\n";
 }
 
 int ListCommand(const std::vector<std::string>& args) {

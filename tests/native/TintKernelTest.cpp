@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -118,16 +117,10 @@ TEST(TintKernelsExhaustive, EveryColourMatchesTheLiteralFormula) {
     }
     const TintKernelKind saved = ActiveTintKernelKind();
 
-    // QV_EXHAUSTIVE_GUIDES=N keeps the first N guides: where a pass over
-    // every colour takes many seconds (an emulated machine).
-    std::vector<GuideColor> guides = ExhaustiveGuides();
-    if (const char* kept = std::getenv("QV_EXHAUSTIVE_GUIDES"))
-        guides.resize(std::min(guides.size(), size_t(std::max(1, std::atoi(kept)))));
-
     const std::vector<uint32_t>& source = AllColours();
     const FilterRect all = {0, 0, kSide, kSide};
     std::vector<uint32_t> expected, destination(source.size()), inPlace(source.size());
-    for (const GuideColor guide : guides) {
+    for (const GuideColor guide : ExhaustiveGuides()) {
         SCOPED_TRACE(Describe(guide));
         Literal(source, guide, expected);
         for (const TintKernelKind kind : kinds) {

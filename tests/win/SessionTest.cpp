@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -222,10 +223,13 @@ TEST(LongSession, SetupAndRunCycles) {
     if (first.userObjects > 0) {
         EXPECT_LE(last.userObjects - first.userObjects, 2) << "GetGuiResources USER";
     }
+    // 1 MiB, or 4 KiB a measured cycle where fewer cycles run: a leak of
+    // 5 KiB a cycle shows either way.
+    const long long limitKiB = std::min(1024LL, 4LL * (cycles - Checkpoints(cycles).front()));
     if (first.rssAnonKiB >= 0) {
-        EXPECT_LT(last.rssAnonKiB - first.rssAnonKiB, 1024) << "anonymous memory grows";
+        EXPECT_LT(last.rssAnonKiB - first.rssAnonKiB, limitKiB) << "anonymous memory grows";
     }
-    EXPECT_LT(commit - baseCommit, 1024) << "committed private memory grows beyond what the same windows cost Wine";
+    EXPECT_LT(commit - baseCommit, limitKiB) << "committed private memory grows beyond what the same windows cost Wine";
 }
 
 }  // namespace

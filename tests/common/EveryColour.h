@@ -68,9 +68,9 @@ inline std::vector<GuideColor> ExhaustiveGuides() {
         {0, 0, 255},      // red
         {0, 0, 0},        // black
         {255, 255, 255},  // white
-        {1, 1, 1},       {127, 127, 127}, {128, 128, 128}, {254, 254, 254},
         {90, 200, 30},    // asymmetric
         {255, 0, 128},    // asymmetric, blue and red far apart
+        {1, 1, 1},       {127, 127, 127}, {128, 128, 128}, {254, 254, 254},
         {255, 0, 0},      // blue
         {0, 255, 0},      // green
     };
@@ -79,8 +79,9 @@ inline std::vector<GuideColor> ExhaustiveGuides() {
         const uint32_t v = Lcg(state);
         guides.push_back({uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
     }
-    // QV_EXHAUSTIVE_GUIDES=N keeps the first N: where a pass over every
-    // colour takes many seconds (an emulated machine).
+    // QV_EXHAUSTIVE_GUIDES=N keeps the first N, the extremes and the
+    // asymmetric ones first: where a pass over every colour takes many
+    // seconds (an emulated machine).
     if (const char* kept = std::getenv("QV_EXHAUSTIVE_GUIDES"))
         guides.resize(std::min(guides.size(), size_t(std::max(1, std::atoi(kept)))));
     return guides;

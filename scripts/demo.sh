@@ -14,11 +14,10 @@ build() {
     cmake --preset "$1" >/dev/null
     cmake --build --preset "$1" -j"$(nproc)" --target qvhuetint ppihost
 }
-build win32
-
 source scripts/wine-env.sh
 wine_env_start
 trap wine_env_stop EXIT
+build win32
 
 limit=120
 if "$QV_WINETREE" --runs-32bit; then

@@ -7,8 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
-bash scripts/build.sh native sanitize win32 win64
+# Wine's servers, the prefixes' copies and, where the kernel runs no 32-bit
+# code, the emulated machine's boot are under way while the compilers work.
 source scripts/wine-env.sh
 wine_env_start
 trap wine_env_stop EXIT
+bash scripts/build.sh native sanitize win32 win64
 ctest --test-dir build/win64 --output-on-failure -j2

@@ -118,9 +118,10 @@ wine_env_start() {
     # Where the kernel runs no 32-bit code, one emulated machine serves every
     # 32-bit program until wine_env_stop (scripts/winetree wine32 hands them
     # over); none where it cannot be had: those programs are then skipped.
+    # It boots while the caller builds; the first program waits for it.
     if ! "$QV_WINETREE" --runs-32bit && [ -z "${QV_VM:-}" ]; then
         local vm
-        if vm=$("$QV_ROOT/scripts/vm/run" start 2>&1); then
+        if vm=$("$QV_ROOT/scripts/vm/run" start --background 2>&1); then
             eval "$vm"
             QV_VM_OURS=1
         else

@@ -7,10 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-for p in native win32 win64; do cmake --preset "$p" >/dev/null; done
-cmake --build build/native --target tint_bench -j2 >/dev/null
-cmake --build build/win32 --target plugin_bench -j2 >/dev/null
-cmake --build build/win64 --target plugin_bench -j2 >/dev/null
+bash scripts/build.sh native -- tint_bench >/dev/null
+bash scripts/build.sh win32 win64 -- plugin_bench >/dev/null
 
 echo "== native"
 build/native/bench/tint_bench

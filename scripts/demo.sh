@@ -10,10 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
-build() {
-    cmake --preset "$1" >/dev/null
-    cmake --build --preset "$1" -j"$(nproc)" --target qvhuetint ppihost
-}
+build() { bash scripts/build.sh "$1" -- qvhuetint ppihost; }
 source scripts/wine-env.sh
 wine_env_start
 trap wine_env_stop EXIT

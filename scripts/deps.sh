@@ -23,7 +23,7 @@ need_packages() {
     fi
 }
 
-need_packages cmake g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 debootstrap \
+need_packages cmake ninja-build g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 debootstrap \
     imagemagick python3 zip unzip
 
 # Debian 13's Wine in a tree of its own.

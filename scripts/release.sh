@@ -6,8 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target qvhuetint
+bash scripts/build.sh win32 -- qvhuetint
 zip=$(python3 release/make_release.py build/win32/bin/qvhuetint.ppi dist)
 echo "$zip"
 cat "$zip.sha256"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The shipped plug-in built again from a copy of the sources in another
-# folder must be the same file, byte for byte.
+# folder must be the same file, byte for byte (with Ninja, as the builds make
+# it).
 set -uo pipefail
 ppi=$(realpath "${1:?usage: check_reproducible.sh PPI TOOLCHAIN}")
 toolchain=${2:?usage: check_reproducible.sh PPI TOOLCHAIN}
@@ -9,7 +10,7 @@ work=$(mktemp -d /tmp/qvhuetint-again.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/elsewhere"
 tar -C "$root" --exclude=./build --exclude=./dist --exclude=./out --exclude=./.git -cf - . | tar -C "$work/elsewhere" -xf -
-cmake -S "$work/elsewhere" -B "$work/elsewhere/b" -DCMAKE_TOOLCHAIN_FILE="$work/elsewhere/cmake/$toolchain" \
+cmake -G Ninja -S "$work/elsewhere" -B "$work/elsewhere/b" -DCMAKE_TOOLCHAIN_FILE="$work/elsewhere/cmake/$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DQV_PLUGIN_ONLY=ON -DBUILD_TESTING=OFF >/dev/null || exit 1
 cmake --build "$work/elsewhere/b" --target qvhuetint -j2 >/dev/null || exit 1
 again=$work/elsewhere/b/bin/qvhuetint.ppi

@@ -178,7 +178,9 @@ TEST_F(HostileHostTest, LengthIntMaxWithABufferThatLarge) {
         ASSERT_TRUE(huge.Ok()) << "no buffer of 48 MiB or more in this address space";
         const int length = huge.Length();
         SCOPED_TRACE("length " + std::to_string(length));
-        if (sizeof(void*) == 8) EXPECT_EQ(INT_MAX, length);
+        if (sizeof(void*) == 8) {
+            EXPECT_EQ(INT_MAX, length);
+        }
         GuardedBytes small(64);
         char* other = reinterpret_cast<char*>(small.Data());
         std::string text;

@@ -110,9 +110,12 @@ wine_env_start() {
     "${QV_WINE[@]}" wineboot >/dev/null 2>&1 </dev/null
     # The desktop stays up between test programs (the emulated machine
     # starts its own keeper).
-    local keeper=$QV_ROOT/build/desktop-keeper.exe
+    local keeper=$QV_ROOT/build/desktop-keeper.exe start32=$QV_ROOT/build/wow64-start.exe
     if [ ! -f "$keeper" ] || [ "$QV_ROOT/scripts/desktop-keeper.c" -nt "$keeper" ]; then
         x86_64-w64-mingw32-gcc -O2 -s -municode -mwindows -o "$keeper" "$QV_ROOT/scripts/desktop-keeper.c"
+    fi
+    if [ ! -f "$start32" ] || [ "$QV_ROOT/scripts/wow64-start.c" -nt "$start32" ]; then
+        x86_64-w64-mingw32-gcc -O2 -s -nostdlib -e Start -o "$start32" "$QV_ROOT/scripts/wow64-start.c" -lkernel32
     fi
     "${QV_WINE[@]}" "$keeper" >/dev/null 2>&1 </dev/null &
     # Where the kernel runs no 32-bit code, one emulated machine serves every

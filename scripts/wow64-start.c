@@ -36,7 +36,13 @@ static DWORD Run(void) {
     startup.hStdOutput = Inheritable(STD_OUTPUT_HANDLE);
     startup.hStdError = Inheritable(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process;
-    if (!CreateProcessW(NULL, rest, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) return 127;
+    if (!CreateProcessW(NULL, rest, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
+        char line[] = "wow64-start: the program did not start, error 0000000000\n";
+        DWORD error = GetLastError(), written;
+        for (char* digit = line + sizeof line - 3; error; error /= 10) *digit-- = (char)('0' + error % 10);
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, sizeof line - 1, &written, NULL);
+        return 127;
+    }
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 1;

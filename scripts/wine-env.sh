@@ -109,7 +109,8 @@ wine_env_start() {
     # ctest waiting for it to close.
     "${QV_WINE[@]}" wineboot >/dev/null 2>&1 </dev/null
     # The desktop stays up between test programs (the emulated machine
-    # starts its own keeper).
+    # starts its own keeper); 32-bit programs start through wow64-start.exe
+    # (scripts/winetree).
     local keeper=$QV_ROOT/build/desktop-keeper.exe start32=$QV_ROOT/build/wow64-start.exe
     if [ ! -f "$keeper" ] || [ "$QV_ROOT/scripts/desktop-keeper.c" -nt "$keeper" ]; then
         x86_64-w64-mingw32-gcc -O2 -s -municode -mwindows -o "$keeper" "$QV_ROOT/scripts/desktop-keeper.c"

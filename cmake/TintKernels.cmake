@@ -17,11 +17,6 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86|X86|i.86|AMD64|amd64|x86_64)$")
         # (CheckAvxConfined.sh checks the objects).
         set_property(SOURCE ${QV_AVX_KERNELS} APPEND PROPERTY COMPILE_OPTIONS "-Wa,-muse-unaligned-vector-move")
     endif()
-    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-        # A 32-bit host may call in with a stack aligned to 4 bytes only.
-        set_property(SOURCE colorize/TintKernelSse2.cpp ${QV_AVX_KERNELS} APPEND PROPERTY COMPILE_OPTIONS
-                     "-mstackrealign")
-    endif()
 endif()
 # The literal kernel is the reference the benchmark measures against and
 # the tail of the vector kernels: it stays one pixel at a time.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "plugin/FloatState.h"
+
 namespace {
 typedef int(WINAPI* QueryClientInfoProc)(int code, void* out);
 }
@@ -14,8 +16,10 @@ int QueryHostDrawColor(int code, void* out) {
     if (!GetModuleHandleExW(0, nullptr, &host) || !host) return 0;
     int result = 0;
     if (auto query = reinterpret_cast<QueryClientInfoProc>(
-            reinterpret_cast<void*>(GetProcAddress(host, "PBF_QueryClientInfo"))))
+            reinterpret_cast<void*>(GetProcAddress(host, "PBF_QueryClientInfo")))) {
+        HostFloatState hostState;
         result = query(code, out);
+    }
     FreeLibrary(host);
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "plugin/FloatState.h"
 #include "resource.h"
 #include "ui/ColorizeDialog.h"
 #include "ui/Spectrum.h"
@@ -31,6 +32,7 @@ bool ColorField::Attach(ColorizeDialog& dialog) {
 }
 
 LRESULT CALLBACK ColorField::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    PluginFloatState floatState;
     if (!current) return DefWindowProcA(hwnd, message, wParam, lParam);
     return current->WindowProc(hwnd, message, wParam, lParam);
 }

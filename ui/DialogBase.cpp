@@ -1,6 +1,7 @@
 #include "ui/DialogBase.h"
 
 #include "plugin/FilterModule.h"
+#include "plugin/FloatState.h"
 #include "resource.h"
 
 DialogBase* DialogBase::currentDialog = nullptr;
@@ -29,6 +30,7 @@ int DialogBase::DoModal(HWND parent) {
 // Messages before WM_INITDIALOG (WM_SETFONT and friends) already reach the
 // object, so hwnd is stored on every one of them.
 INT_PTR CALLBACK DialogBase::StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    PluginFloatState floatState;
     currentDialog->hwnd = hwnd;
     return currentDialog->DialogProc(hwnd, message, wParam, lParam);
 }

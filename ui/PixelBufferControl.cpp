@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "plugin/FloatState.h"
 #include "ui/DialogBase.h"
 #include "ui/PreviewMath.h"
 
@@ -59,6 +60,7 @@ bool PixelBufferControl::Attach(DialogBase& dialog, int itemId) {
 }
 
 LRESULT CALLBACK PixelBufferControl::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    PluginFloatState floatState;
     if (!current) return DefWindowProcA(hwnd, message, wParam, lParam);
     return current->WindowProc(message, wParam, lParam);
 }

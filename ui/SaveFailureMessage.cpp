@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "plugin/FloatState.h"
+
 namespace {
 
 // The system's words for error, without the line break they end with. A
@@ -39,5 +41,7 @@ void FormatSaveFailure(wchar_t* text, int size, bool japanese, const SaveFailure
 void ShowSaveFailure(HWND dialog, bool japanese, const SaveFailure& failure, const TintSettings& held) {
     wchar_t text[MAX_PATH + 512];
     FormatSaveFailure(text, MAX_PATH + 512, japanese, failure, held);
+    // Its loop runs the host's windows too.
+    HostFloatState hostState;
     MessageBoxW(dialog, text, japanese ? L"単色効果" : L"Colorize", MB_OK | MB_ICONWARNING);
 }

@@ -9,7 +9,8 @@ typedef void (*FaultReport)(const EXCEPTION_RECORD& record);
 
 // Registers `report` as the first vectored exception handler. It sees
 // hardware faults (access violations, illegal instructions, divisions by
-// zero, stack overflows) raised outside the system's own DLLs.
+// zero, stack overflows, floating-point exceptions) raised outside the
+// system's own DLLs.
 void InstallFaultGuard(FaultReport report);
 
 // The file name of the module holding `address`, or "an unknown module".

@@ -71,7 +71,8 @@ R PluginLibrary::Call(const char* name, R(WINAPI* proc)(P...), A... args) const 
     const uint32_t words[] = {Word(static_cast<P>(args))..., 0};
     const int32_t bytes = 4 * sizeof...(P);
     int32_t popped = 0;
-    const uint32_t eax = CallMeasuringStack(reinterpret_cast<const void*>(proc), words, bytes, &popped);
+    const uint32_t eax = CallMeasuringStack(reinterpret_cast<const void*>(proc), words, bytes, &popped,
+                                            static_cast<uint32_t>(stackOffset) & 12u);
     if (popped != bytes && stackError.empty())
         stackError = std::string(name) + " took " + std::to_string(popped) + " bytes of arguments off the stack, not " +
                      std::to_string(bytes);

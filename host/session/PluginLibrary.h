@@ -41,6 +41,9 @@ public:
     // The first export that took other than its own arguments off the
     // stack, and what it took; empty while none did (always on 64 bits).
     const std::string& StackError() const { return stackError; }
+    // From now on each export is called with the stack pointer this many
+    // bytes below a 16-byte boundary (0, 4, 8 or 12); 32 bits only.
+    void SetStackOffset(int bytes) { stackOffset = bytes; }
 
 private:
     typedef WORD(WINAPI* GetPluginInfoProc)(char*, int);
@@ -64,4 +67,5 @@ private:
     ExecuteProc execute = nullptr;
     SetupProc setup = nullptr;
     mutable std::string stackError;
+    int stackOffset = 0;
 };

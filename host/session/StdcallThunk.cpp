@@ -3,7 +3,8 @@
 #if defined(__i386__)
 // EBX holds the stack pointer at the call: the callee must keep EBX and EBP
 // (both callee-saved in every convention), not ESP. Arguments start on a
-// 16-byte boundary, as compilers that realign nothing expect.
+// 16-byte boundary, as compilers that realign nothing expect, or the asked
+// number of bytes below one.
 __asm__(
     ".text\n"
     ".globl _CallMeasuringStack\n"
@@ -17,6 +18,7 @@ __asm__(
     "    movl 12(%ebp), %esi\n"
     "    subl %ecx, %esp\n"
     "    andl $-16, %esp\n"
+    "    subl 24(%ebp), %esp\n"
     "    movl %esp, %edi\n"
     "    cld\n"
     "    rep movsb\n"

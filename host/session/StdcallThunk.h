@@ -8,7 +8,9 @@
 // Pushes `bytes` bytes of args, calls proc and returns its EAX. popped gets
 // what the callee removed: a stdcall function removes all of its arguments,
 // a cdecl one none. The stack pointer is put back either way, so a wrong
-// convention costs the caller nothing.
+// convention costs the caller nothing. At the call the stack pointer lies
+// `misalign` bytes below a 16-byte boundary (0, 4, 8 or 12), as a host that
+// keeps the stack aligned to 4 bytes only may call.
 extern "C" uint32_t __cdecl CallMeasuringStack(const void* proc, const uint32_t* args, uint32_t bytes,
-                                               int32_t* popped);
+                                               int32_t* popped, uint32_t misalign);
 #endif

@@ -62,12 +62,3 @@ int PluginLibrary::Execute(int index, void* source, void* destination, Region* r
 int PluginLibrary::Setup(int index, HWND parent, void* pixels, int width, int height) const {
     return As<SetupProc>(Proc("PBF_Setup"))(index, parent, pixels, width, height);
 }
-
-std::string ExeFolder() {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, n);
-    return folder.substr(0, folder.find_last_of('\\'));
-}
-
-std::string BuiltPluginPath() { return ExeFolder() + "\\qvhuetint.ppi"; }

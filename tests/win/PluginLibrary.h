@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/common/TestImage.h"
+#include "tests/win/TempFolder.h"
 
 typedef int(WINAPI* HostProgress)(int done, int total, void* userData);
 
@@ -34,8 +35,3 @@ public:
 private:
     HMODULE module;
 };
-
-// The folder of the running test program, without a trailing backslash.
-std::string ExeFolder();
-// The plug-in built beside the test programs.
-std::string BuiltPluginPath();

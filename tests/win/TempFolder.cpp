@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "tests/win/PluginLibrary.h"
-
 namespace {
 
 // Files first, then the folder itself; wide and prefixed, because a deep
@@ -87,3 +85,12 @@ bool TempFolder::WriteBytes(const std::string& folder, const std::string& fileNa
     CloseHandle(file);
     return ok && written == bytes.size();
 }
+
+std::string ExeFolder() {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, n);
+    return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string BuiltPluginPath() { return ExeFolder() + "\\qvhuetint.ppi"; }

@@ -31,5 +31,10 @@ private:
     std::string path;
 };
 
+// The folder of the running test program, without a trailing backslash.
+std::string ExeFolder();
+// The plug-in built beside the test programs.
+std::string BuiltPluginPath();
+
 // "\\?\" form of an absolute path, for the wide functions past MAX_PATH.
 std::wstring LongPathW(const std::string& path);

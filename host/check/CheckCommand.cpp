@@ -8,12 +8,14 @@
 #include "host/check/CheckReport.h"
 #include "host/check/FaultsCheck.h"
 #include "host/check/FilterChecks.h"
+#include "host/check/HostEnvironmentCheck.h"
 #include "host/check/PluginChecks.h"
 #include "host/check/SetupCheck.h"
 #include "host/cli/CommandLine.h"
 #include "host/cli/Console.h"
 #include "host/image/WicImage.h"
 #include "host/session/FaultGuard.h"
+#include "host/session/HostEnvironment.h"
 
 const char kCheckUsage[] = "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults] [--no-speed]";
 
@@ -84,6 +86,8 @@ void AddFilterChecks(std::vector<Check>& list, const CheckOptions& options, int 
         if (options.speed)
             list.push_back({filter + "speed", [i](CheckContext& c) { return MeasureSpeed(c, i); }});
     }
+    for (size_t e = 0; e < HostEnvironments().size(); ++e)
+        list.push_back({"host-env", [e](CheckContext& c) { return CheckHostEnvironment(c, e); }});
 }
 
 CheckResult RunOne(const Check& check, CheckContext& context) {
@@ -115,7 +119,8 @@ bool ParseResume(const std::string& text) {
 }  // namespace
 
 int CheckCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker"}, {"--setup", "--faults", "--no-speed"});
+    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker", "--environment", "--reference"},
+                                        {"--setup", "--faults", "--no-speed"});
     if (!parsed.error.empty() || parsed.positional.size() != 1)
         throw HostError(
             (parsed.error.empty() ? std::string(parsed.positional.empty() ? "missing arguments" : "too many arguments")
@@ -133,10 +138,19 @@ int CheckCommand(const std::vector<std::string>& args) {
     options.speed = parsed.Option("--no-speed") == nullptr;
     // A worker of --faults: runs as its parent asks, over the pipes given.
     if (const std::string* pipes = parsed.Option("--worker")) return ServeFaultRuns(options, *pipes);
+    // A worker of the host-environment checks: one state.
+    if (const std::string* environment = parsed.Option("--environment")) {
+        const std::string* reference = parsed.Option("--reference");
+        int index = -1;
+        if (!reference || !ParseInteger(*environment, index) || index < 0)
+            throw HostError("bad --environment '" + *environment + "'", kExitUsage);
+        return ServeHostEnvironment(options, static_cast<size_t>(index), WideFromUtf8(*reference));
+    }
     const std::string* resume = parsed.Option("--resume");
     if (resume && !ParseResume(*resume)) throw HostError("bad --resume '" + *resume + "'", kExitUsage);
 
     InitializeCriticalSection(&output);
+    options.self = CommandLineOf(options);
     ComScope com;
     CheckContext context(options);
     // Read before any check, so that a bad file is an error and not a
@@ -146,7 +160,7 @@ int CheckCommand(const std::vector<std::string>& args) {
         WriteStdout("ppihost check " + Utf8FromWide(options.plugin) +
                     (sizeof(void*) == 8 ? " (64-bit)\n" : " (32-bit)\n"));
 
-    progress.commandLine = CommandLineOf(options);
+    progress.commandLine = options.self;
     if (parsed.Option("--faults")) return CheckFaults(options, progress.commandLine);
     std::vector<Check> list = PluginCheckList();
     for (size_t i = 0; i < list.size(); ++i) {

@@ -3,6 +3,10 @@
 #include "host/HostError.h"
 #include "host/image/TestChart.h"
 
+CheckContext::~CheckContext() {
+    if (!environmentReference.empty()) DeleteFileW(environmentReference.c_str());
+}
+
 const PluginLibrary& CheckContext::Plugin() {
     if (!library) {
         try {

@@ -31,11 +31,17 @@ struct CheckOptions {
     // The information line of each filter's speed; off where the clock
     // would time something else (an emulator).
     bool speed = true;
+    // This ppihost with the command's own arguments: a worker once more
+    // options are added.
+    std::wstring self;
 };
 
 class CheckContext {
 public:
     explicit CheckContext(const CheckOptions& options) : options(options) {}
+    ~CheckContext();
+    CheckContext(const CheckContext&) = delete;
+    CheckContext& operator=(const CheckContext&) = delete;
 
     // Loads the plug-in on first use. Throws PluginNotLoaded when it cannot
     // be loaded; the load check reports why.
@@ -54,6 +60,9 @@ public:
     // Filters of the plug-in; -1 until the information check found a sane
     // count.
     int filterCount = -1;
+    // The default state's bytes for the host-environment checks; removed
+    // with the context.
+    std::wstring environmentReference;
 
 private:
     std::unique_ptr<PluginLibrary> library;

@@ -19,20 +19,6 @@ namespace {
 
 HANDLE answers = nullptr;
 
-// "qvhuetint.ppi+0x1A2B": the same place in every load of the module.
-std::string Place(const void* address) {
-    char module[MAX_PATH];
-    FaultModuleName(address, module, MAX_PATH);
-    HMODULE owner = nullptr;
-    char offset[32] = "";
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           static_cast<const char*>(address), &owner))
-        std::snprintf(offset, sizeof offset, "+0x%llX",
-                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address) -
-                                                      reinterpret_cast<uintptr_t>(owner)));
-    return std::string(module) + offset;
-}
-
 // The parent reads this as the run's outcome; nothing of this process is
 // trusted after it, so no DllMain runs either.
 [[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
@@ -46,7 +32,7 @@ std::string Place(const void* address) {
                       reinterpret_cast<void*>(record.ExceptionInformation[1]));
     else
         std::snprintf(text, sizeof text, "fault exception 0x%08lX", static_cast<unsigned long>(record.ExceptionCode));
-    const std::string line = std::string(text) + " at " + Place(record.ExceptionAddress) + "\n";
+    const std::string line = std::string(text) + " at " + FaultPlace(record.ExceptionAddress) + "\n";
     DWORD written = 0;
     WriteFile(answers, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     TerminateProcess(GetCurrentProcess(), 3);

@@ -1,5 +1,7 @@
 #include "host/session/FaultGuard.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -75,4 +77,17 @@ void FaultModuleName(const void* address, char* name, int size) {
     for (const char* p = path; *p; ++p)
         if (*p == '\\' || *p == '/') file = p + 1;
     lstrcpynA(name, file, size);
+}
+
+std::string FaultPlace(const void* address) {
+    char module[MAX_PATH];
+    FaultModuleName(address, module, MAX_PATH);
+    HMODULE owner = nullptr;
+    char offset[32] = "";
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<const char*>(address), &owner))
+        std::snprintf(offset, sizeof offset, "+0x%llX",
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address) -
+                                                      reinterpret_cast<uintptr_t>(owner)));
+    return std::string(module) + offset;
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Called with the fault; must not return (it ends the process).
 typedef void (*FaultReport)(const EXCEPTION_RECORD& record);
 
@@ -15,3 +17,5 @@ void InstallFaultGuard(FaultReport report);
 
 // The file name of the module holding `address`, or "an unknown module".
 void FaultModuleName(const void* address, char* name, int size);
+// "qvhuetint.ppi+0x1A2B": the same place in every load of the module.
+std::string FaultPlace(const void* address);

@@ -3,8 +3,8 @@
 // to 4 bytes only. Each filter over images that reach every path of the
 // kernels, and the set-up with typing, OK and the run, give the bytes the
 // default state gives; no exception ends the program (the fault guard); the
-// host's state is as it set it after each call, and the host's own code in
-// the set-up's modal loop runs in it.
+// host's state is as it set it after each call, and the host's own code that
+// runs meanwhile (its progress callback, its timer in the modal loop) finds it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@
 #include "host/session/PluginLibrary.h"
 #include "tests/common/TestImage.h"
 #include "tests/win/HostAnswer.h"
+#include "tests/win/HostControls.h"
 #include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 
@@ -63,15 +64,21 @@ const FilterRun kRuns[] = {
     {"random colours in place under a green guide", 1, {10, 250, 30, 0}, false, true},
 };
 
-int WINAPI IgnoreProgress(int, int, void*) { return 0; }
-
-// The host's state seen by its own timer inside the set-up's modal loop.
-const HostEnvironment* loopEnvironment = nullptr;
-std::string loopChange;
-void CALLBACK NoteLoopState(HWND, UINT, UINT_PTR, DWORD) {
-    const std::string change = FloatControlChange(*loopEnvironment, ReadFloatControl());
-    if (loopChange.empty() && !change.empty()) loopChange = "in the host's timer: " + change;
+// The host's own code that the plug-in runs, its progress callback and its
+// timer inside the set-up's modal loop, must find the host's state.
+const HostEnvironment* hostEnvironment = nullptr;
+std::string hostCodeChange;
+void NoteHostState(const char* where) {
+    const std::string change = FloatControlChange(*hostEnvironment, ReadFloatControl());
+    if (hostCodeChange.empty() && !change.empty()) hostCodeChange = std::string(where) + ": " + change;
 }
+
+int WINAPI NoteProgressState(int, int, void*) {
+    NoteHostState("in the host's progress callback");
+    return 0;
+}
+
+void CALLBACK NoteLoopState(HWND, UINT, UINT_PTR, DWORD) { NoteHostState("in the host's timer"); }
 
 class HostEnvironmentTest : public ::testing::Test {
 protected:
@@ -103,6 +110,8 @@ protected:
     // set-up showed.
     std::vector<std::vector<uint32_t>> Exercise(const HostEnvironment& env, std::string* label) {
         SCOPED_TRACE(env.name);
+        hostEnvironment = &env;
+        hostCodeChange.clear();
         std::vector<std::vector<uint32_t>> results;
         const TestImage random = RandomImage(), grey = GreyImage();
         for (const FilterRun& run : kRuns) {
@@ -114,7 +123,7 @@ protected:
             void* from = run.inPlace ? destination.Data() : const_cast<TestImage&>(source).Data();
             EXPECT_EQ("", AsHost(env, [&] {
                 plugin.Execute(run.filter, static_cast<uint32_t*>(from), static_cast<uint32_t*>(destination.Data()),
-                               &rect, kWidth, IgnoreProgress, nullptr);
+                               &rect, kWidth, NoteProgressState, nullptr);
             }, true));
             results.emplace_back(static_cast<uint32_t*>(destination.Data()),
                                  static_cast<uint32_t*>(destination.Data()) + kWidth * kHeight);
@@ -124,8 +133,6 @@ protected:
         script.x = 200;
         script.y = 100;
         TestImage pixels = random;
-        loopEnvironment = &env;
-        loopChange.clear();
         const UINT_PTR timer = SetTimer(nullptr, 0, 10, NoteLoopState);
         SetupOutcome outcome;
         EXPECT_EQ("", AsHost(env, [&] {
@@ -134,7 +141,6 @@ protected:
                 script);
         }, false));
         KillTimer(nullptr, timer);
-        EXPECT_EQ("", loopChange);
         EXPECT_TRUE(outcome.dialogSeen);
         EXPECT_EQ(1, outcome.result);
         *label = outcome.label;
@@ -143,10 +149,11 @@ protected:
         FilterRect rect = {0, 0, kWidth, kHeight};
         EXPECT_EQ("", AsHost(env, [&] {
             plugin.Execute(0, static_cast<uint32_t*>(pixels.Data()), static_cast<uint32_t*>(destination.Data()),
-                           &rect, kWidth, IgnoreProgress, nullptr);
+                           &rect, kWidth, NoteProgressState, nullptr);
         }, true));
         results.emplace_back(static_cast<uint32_t*>(destination.Data()),
                              static_cast<uint32_t*>(destination.Data()) + kWidth * kHeight);
+        EXPECT_EQ("", hostCodeChange);
         return results;
     }
 
@@ -170,6 +177,8 @@ std::string Differences(const std::vector<uint32_t>& got, const std::vector<uint
 }
 
 TEST_F(HostEnvironmentTest, EveryStateGivesTheDefaultStatesBytes) {
+    // As a host must, before any set-up.
+    ASSERT_TRUE(RegisterHostControls());
     ASSERT_TRUE(plugin.Module());
     std::string defaultLabel;
     const std::vector<std::vector<uint32_t>> reference = Exercise(kDefault, &defaultLabel);

@@ -243,7 +243,8 @@ protected:
         // No console of its own: the three handles above are all it writes to.
         if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
                            &pi)) {
-            if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
+            // A check starts a worker per host environment: minutes, emulated.
+            if (WaitForSingleObject(pi.hProcess, 600000) != WAIT_OBJECT_0) {
                 TerminateProcess(pi.hProcess, 99);
                 WaitForSingleObject(pi.hProcess, 5000);
             }
@@ -619,8 +620,18 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
          "destination's pixel 0,0 changed"},
         {"setup", copy, true, 1,
          "FAIL  filter 0 set-up: expected no file in the plug-in's folder to change; seen check-setup.txt added"},
-        {"fault", copy, true, 2,
+        // The host-environment lines: the default state's worker faults too,
+        // and the other states have nothing to compare with.
+        {"fault", copy, true, 3,
          "FAIL  filter 0 rectangles: expected no fault; seen exception 0xC0000005 (writing "},
+        // Down, up, toward zero, all at once, and on 32 bits all at once
+        // again over a 4-byte stack: one pixel of each row differs.
+        {"rounding", copy, false, bits32 ? 5 : 4,
+         "FAIL  host-env: rounding down: 384 pixels of filter 0 differ from the default state's run (first at 0,0: "},
+        {"stack", copy, true, bits32 ? 4 : 0,
+         bits32 ? "FAIL  host-env: 4-byte stack: access violation in check.ppi+0x"
+                : "ok    host-env: default: 1 filter over the 512x384 image, set-ups ended by Cancel; the reference "
+                  "for the other states"},
         {"getdc", copy, false, 1,
          "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (calls 1, 2 and 3 of 3, "
          "each failing alone, and every call): exception 0xC0000005 (writing 00",
@@ -664,6 +675,10 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
         if (std::string(c.mode) == "getdc") {
             EXPECT_NE(std::string::npos, r.out.find(") at check.ppi+0x")) << r;
             EXPECT_NE(std::string::npos, r.out.find("\ninfo  faults: imports in neither list, passed through: ")) << r;
+        }
+        if (std::string(c.mode) == "stack" && bits32) {
+            EXPECT_NE(std::string::npos, r.out.find("during PBF_Execute of filter 0\nFAIL  host-env: 8-byte stack"))
+                << r;
         }
         if (std::string(c.mode) == "fault") {
             EXPECT_NE(std::string::npos, r.out.find(") in check.ppi\nFAIL  filter 0 progress: expected no fault")) << r;

@@ -10,6 +10,8 @@
 
 #include "plugin/HostTypes.h"
 
+void SpillAligned(uint32_t* pixels);
+
 namespace {
 
 HINSTANCE module = nullptr;
@@ -18,7 +20,9 @@ const char* const kNames[kFilters] = {"Dialog", "Fault", "Query", "Interrupt"};
 
 // "good" breaks nothing; "cdecl", "leak", "info", "names", "outside",
 // "progress", "empty", "setup" and "fault" each break one promise; "getdc"
-// breaks one only when the system fails it (check --faults).
+// breaks one only when the system fails it (check --faults); "rounding"
+// follows the host's rounding mode and "stack" (32 bits) needs a 16-byte
+// aligned stack (check's host-environment lines).
 char checkMode[16];
 bool Checking() { return checkMode[0] != 0; }
 bool CheckMode(const char* mode) { return std::strcmp(checkMode, mode) == 0; }
@@ -89,6 +93,14 @@ WORD Info(char* buffer, int length) {
     return 1;
 }
 
+// 1 where the unit rounds other than to nearest: one of the two sums is
+// rounded away from 1.
+int Directed() {
+    volatile double one = 1.0, tiny = 1e-17;
+    const double up = one + tiny, down = one - tiny;
+    return up != down;
+}
+
 // The check filter: inverts the colours of the rectangle and keeps alpha.
 int CheckExecute(const uint32_t* source, uint32_t* destination, const FilterRect& r, int stride,
                  ProgressCallback callback, void* userData) {
@@ -115,6 +127,11 @@ int CheckExecute(const uint32_t* source, uint32_t* destination, const FilterRect
         if (CheckMode("outside") && y == r.top) destination[row + r.left - 1] = 0;
         if (callback) callback((y - r.top + 1) * 100 / (r.bottom - r.top), 100, userData);
     }
+    if (CheckMode("rounding"))
+        for (int y = r.top; y < r.bottom; ++y) destination[static_cast<ptrdiff_t>(y) * stride + r.left] ^= Directed();
+#if defined(__i386__)
+    if (CheckMode("stack")) SpillAligned(destination + static_cast<ptrdiff_t>(r.top) * stride + r.left);
+#endif
     if (CheckMode("progress") && callback) callback(40, 100, userData);
     return callback ? callback(100, 100, userData) : 0;
 }

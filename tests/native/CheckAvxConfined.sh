@@ -11,8 +11,10 @@ set -euo pipefail
 dir=$1
 objdump=$2
 fail=0
+checked=0
 for obj in "$dir"/colorize/*.obj "$dir"/colorize/*.o; do
     [ -e "$obj" ] || continue
+    checked=$((checked + 1))
     code=$("$objdump" -d --no-show-raw-insn "$obj")
     vex=$(grep -cE $'\tv[a-z]|%ymm' <<<"$code" || true)
     evex=$(grep -cE '%zmm|%k[0-7]|%[xy]mm(1[6-9]|2[0-9]|3[01])' <<<"$code" || true)
@@ -33,5 +35,7 @@ for obj in "$dir"/colorize/*.obj "$dir"/colorize/*.o; do
         ;;
     esac
 done
+# No objects is no proof: a moved build folder would pass here otherwise.
+if ((checked == 0)); then echo "FAIL: no objects in $dir/colorize"; exit 1; fi
 ((fail == 0)) && echo "AVX code confined to the AVX2 and AVX-512 kernels, with unaligned moves only"
 exit $fail

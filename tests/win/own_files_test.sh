@@ -32,26 +32,17 @@ good=(
     "scan 2.TIFF|-compress Zip|"
     "scan.tif|-compress LZW|"
 )
-# Name | how it is made | what ppihost says of it (a pattern; "skipped":
-# a batch names it in its skipped line) | run singly when few.
+# Name | what ppihost says of it (a pattern) | "skipped" where a batch
+# names it in its skipped line instead | run singly when few.
 bad=(
-    "cut.jpg|the first half of photo.jpg|the JPEG data is damaged or cut short: * \(0x????????\)|"
-    "empty.png|nothing|the file is empty|"
-    "huge.png|30000x30000 pixels, by Python: ImageMagick's policy here stops at 16K|30000x30000 is too large: it needs 6.7 GiB \(two copies at 4 bytes a pixel\)*|"
-    "layers.psd|ImageMagick|skipped|"
-    "notes.png|text|not an image in a format this system can read|"
-    "photo.webp|ImageMagick|skipped|few"
-    "readme.txt|text|skipped|"
+    "cut.jpg|the JPEG data is damaged or cut short: * \(0x????????\)||"
+    "empty.png|the file is empty||"
+    "huge.png|30000x30000 is too large: it needs 6.7 GiB \(two copies at 4 bytes a pixel\)*||"
+    "layers.psd|a PSD image, and this system has no decoder for PSD|skipped|"
+    "notes.png|not an image in a format this system can read||"
+    "photo.webp|a WebP image, and this system has no decoder for WebP|skipped|few"
+    "readme.txt|not an image in a format this system can read|skipped|"
 )
-# What a single run says of those a batch skips.
-single_line() {
-    case $1 in
-        *.psd) echo "a PSD image, and this system has no decoder for PSD" ;;
-        *.webp) echo "a WebP image, and this system has no decoder for WebP" ;;
-        *.txt) echo "not an image in a format this system can read" ;;
-        *) echo "$2" ;;
-    esac
-}
 output_name() {
     case $1 in *.png | *.bmp) echo "$1" ;; *) echo "${1%.*}.png" ;; esac
 }
@@ -70,21 +61,29 @@ for entry in "${good[@]}"; do
     read -ra options <<<"$options"
     convert rose: -resize 200% "${options[@]}" "$format$dir/scans/$name" || exit 1
 done
-head -c "$(($(stat -c %s "$dir/scans/photo.jpg") / 2))" "$dir/scans/photo.jpg" >"$dir/bad/cut.jpg"
-: >"$dir/bad/empty.png"
-echo "a note, not a picture" | tee "$dir/bad/notes.png" >"$dir/bad/readme.txt"
-convert rose: "$dir/bad/layers.psd" && convert rose: "$dir/bad/photo.webp" || exit 1
-python3 - "$dir/bad/huge.png" <<'EOF' || exit 1
+make_bad() {
+    case $1 in
+        cut.jpg) head -c "$(($(stat -c %s "$dir/scans/photo.jpg") / 2))" "$dir/scans/photo.jpg" ;;
+        empty.png) ;;
+        # ImageMagick's policy here stops at 16K pixels a side.
+        huge.png) python3 - <<'EOF'
 import struct, sys, zlib
 def chunk(kind, data):
     return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
 side = 30000
 packer = zlib.compressobj(9)
 rows = b''.join(packer.compress(bytes(1 + side // 8)) for _ in range(side)) + packer.flush()
-with open(sys.argv[1], 'wb') as f:
-    f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', side, side, 1, 0, 0, 0, 0)) +
-            chunk(b'IDAT', rows) + chunk(b'IEND', b''))
+sys.stdout.buffer.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', side, side, 1, 0, 0, 0, 0)) +
+                        chunk(b'IDAT', rows) + chunk(b'IEND', b''))
 EOF
+            ;;
+        *.png | *.txt) echo "a note, not a picture" ;;
+        *) convert rose: "${1##*.}:-" ;;
+    esac >"$dir/bad/$1"
+}
+for entry in "${bad[@]}"; do
+    make_bad "${entry%%|*}" || exit 1
+done
 inputs=$(cd "$dir" && sha256sum scans/* bad/*)
 
 checks=0 failures=0
@@ -136,8 +135,8 @@ launch "$dir" run "$plugin" 1 "$dir/bad" rejected/ --draw-color "$colour"
 [ "$rc" = 1 ] || fail "batch of the bad files: exit code $rc"
 skipped=() lines=()
 for entry in "${bad[@]}"; do
-    IFS='|' read -r name _ said _ <<<"$entry"
-    [ "$said" = skipped ] && skipped+=("$name") || lines+=("$name|$said")
+    IFS='|' read -r name said batch _ <<<"$entry"
+    [ "$batch" = skipped ] && skipped+=("$name") || lines+=("$name|$said")
 done
 report=("$(escape "ppihost: skipped: ${#skipped[@]} files that no decoder reads: $(printf '%s, ' "${skipped[@]}" | sed 's/, $//')")")
 for i in "${!lines[@]}"; do
@@ -160,11 +159,11 @@ for entry in "${good[@]}"; do
     cmp -s "$dir/single/$output" "$dir/tinted/$output" || fail "$name alone: not the batch's $output"
 done
 for entry in "${bad[@]}"; do
-    IFS='|' read -r name _ said mark <<<"$entry"
+    IFS='|' read -r name said _ mark <<<"$entry"
     [ -z "$few" ] || [ "$mark" = few ] || continue
     launch "$dir" run "$plugin" 1 "bad/$name" "single/$name.png" --draw-color "$colour"
     [ "$rc" = 1 ] || fail "$name alone: exit code $rc"
-    expect_lines "$name alone, stderr" "$err" "$(escape "ppihost: cannot read image 'bad/$name': ")$(single_line "$name" "$said")"
+    expect_lines "$name alone, stderr" "$err" "$(escape "ppihost: cannot read image 'bad/$name': ")$said"
 done
 
 # The tints, against the formula over the pixels as this system decodes them.

@@ -84,18 +84,17 @@ REG
     touch "$dir/.qvhuetint-ready"
 }
 
-wine_env_start() {
-    # The session tests' own (a Wine server of their own), beside the main one.
-    local prefix
-    for prefix in "$WINEPREFIX" "$WINEPREFIX-session"; do
-        if [ ! -f "$prefix/.qvhuetint-ready" ]; then
-            echo "copying the prepared Wine prefix to $prefix"
-            rm -rf "$prefix"
-            mkdir -p "$(dirname "$prefix")"
-            cp -a "$QV_PREFIX_TEMPLATE" "$prefix"
-        fi
-    done
-    # Our own display, whatever DISPLAY says: Xvfb picks a free number.
+# A copy of the prepared prefix in DIR, unless DIR has one.
+wine_env_prefix() {
+    [ -f "$1/.qvhuetint-ready" ] && return
+    echo "copying the prepared Wine prefix to $1"
+    rm -rf "$1"
+    mkdir -p "$(dirname "$1")"
+    cp -a "$QV_PREFIX_TEMPLATE" "$1"
+}
+
+# Our own display, whatever DISPLAY says: Xvfb picks a free number.
+wine_env_display() {
     local fd_file
     fd_file=$(mktemp)
     "$QV_WINETREE" Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
@@ -103,14 +102,12 @@ wine_env_start() {
     for _ in $(seq 200); do [ -s "$fd_file" ] && break; sleep 0.05; done
     export DISPLAY=":$(head -n1 "$fd_file")"
     rm -f "$fd_file"
-    "${QV_WINESERVER[@]}" -p
-    # Start Wine's own services now, with their output going nowhere: started
-    # by the first test instead, they would inherit its output pipe and keep
-    # ctest waiting for it to close.
-    "${QV_WINE[@]}" wineboot >/dev/null 2>&1 </dev/null
-    # The desktop stays up between test programs (the emulated machine
-    # starts its own keeper); 32-bit programs start through wow64-start.exe
-    # (scripts/winetree).
+}
+
+# The programs that keep the desktop up between test programs (the emulated
+# machine starts its own keeper) and start 32-bit programs
+# (scripts/winetree), built when missing or older than their source.
+wine_env_tools() {
     local keeper=$QV_ROOT/build/desktop-keeper.exe start32=$QV_ROOT/build/wow64-start.exe
     if [ ! -f "$keeper" ] || [ "$QV_ROOT/scripts/desktop-keeper.c" -nt "$keeper" ]; then
         x86_64-w64-mingw32-gcc -O2 -s -municode -mwindows -o "$keeper" "$QV_ROOT/scripts/desktop-keeper.c"
@@ -118,7 +115,20 @@ wine_env_start() {
     if [ ! -f "$start32" ] || [ "$QV_ROOT/scripts/wow64-start.c" -nt "$start32" ]; then
         x86_64-w64-mingw32-gcc -O2 -s -nostdlib -e Start -o "$start32" "$QV_ROOT/scripts/wow64-start.c" -lkernel32
     fi
-    "${QV_WINE[@]}" "$keeper" >/dev/null 2>&1 </dev/null &
+}
+
+wine_env_start() {
+    # The session tests' own (a Wine server of their own), beside the main one.
+    wine_env_prefix "$WINEPREFIX"
+    wine_env_prefix "$WINEPREFIX-session"
+    wine_env_display
+    "${QV_WINESERVER[@]}" -p
+    # Start Wine's own services now, with their output going nowhere: started
+    # by the first test instead, they would inherit its output pipe and keep
+    # ctest waiting for it to close.
+    "${QV_WINE[@]}" wineboot >/dev/null 2>&1 </dev/null
+    wine_env_tools
+    "${QV_WINE[@]}" "$QV_ROOT/build/desktop-keeper.exe" >/dev/null 2>&1 </dev/null &
     # Where the kernel runs no 32-bit code, one emulated machine serves every
     # 32-bit program until wine_env_stop (scripts/winetree wine32 hands them
     # over); none where it cannot be had: those programs are then skipped.

@@ -17,10 +17,14 @@ std::string Quoted(const std::wstring& path) { return "'" + Utf8FromWide(path) +
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-// folder and name joined by one separator.
+// folder and name joined by one separator: a slash where the folder has
+// no backslash and is written with slashes or comes from a Unix shell
+// (UnixRoot; Wine takes both).
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-    return EndsWithSeparator(folder) || folder.empty() || folder.back() == L':' ? folder + name
-                                                                                : folder + L"\\" + name;
+    if (EndsWithSeparator(folder) || folder.empty() || folder.back() == L':') return folder + name;
+    const bool slash = folder.find(L'\\') == std::wstring::npos &&
+                       (!UnixRoot().empty() || folder.find(L'/') != std::wstring::npos);
+    return folder + (slash ? L"/" : L"\\") + name;
 }
 
 std::wstring Lower(std::wstring text) {
@@ -28,8 +32,10 @@ std::wstring Lower(std::wstring text) {
     return text;
 }
 
-// The images in folder, by name.
-std::vector<std::wstring> ImagesIn(const std::wstring& folder, const std::vector<std::wstring>& extensions) {
+// The images in folder, by name; the names of the other files, which no
+// decoder claims by their extension, go to skipped.
+std::vector<std::wstring> ImagesIn(const std::wstring& folder, const std::vector<std::wstring>& extensions,
+                                   std::vector<std::wstring>& skipped) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW(Join(folder, L"*").c_str(), &found);
@@ -37,8 +43,8 @@ std::vector<std::wstring> ImagesIn(const std::wstring& folder, const std::vector
     do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         const std::wstring ext = Lower(WideFromUtf8(ExtensionOf(Utf8FromWide(found.cFileName))));
-        if (!ext.empty() && std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
-            names.push_back(found.cFileName);
+        const bool decodable = !ext.empty() && std::find(extensions.begin(), extensions.end(), ext) != extensions.end();
+        (decodable ? names : skipped).push_back(found.cFileName);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     std::sort(names.begin(), names.end(), NaturalLess);
@@ -99,7 +105,8 @@ bool NaturalLess(const std::wstring& a, const std::wstring& b) {
     return a < b;
 }
 
-std::vector<BatchFile> PlanBatch(const std::vector<std::wstring>& inputs, const std::wstring& outputs) {
+std::vector<BatchFile> PlanBatch(const std::vector<std::wstring>& inputs, const std::wstring& outputs,
+                                 std::string& skipped) {
     if (!IsFolder(outputs))
         throw HostError("output folder " + Quoted(outputs) +
                         (GetFileAttributesW(outputs.c_str()) == INVALID_FILE_ATTRIBUTES ? " does not exist"
@@ -108,14 +115,27 @@ std::vector<BatchFile> PlanBatch(const std::vector<std::wstring>& inputs, const 
 
     const std::vector<std::wstring> extensions = DecodableExtensions();
     std::vector<BatchFile> files;
+    std::vector<std::wstring> others;
+    const size_t folders = static_cast<size_t>(std::count_if(inputs.begin(), inputs.end(), IsFolder));
     for (const std::wstring& input : inputs) {
         if (!IsFolder(input)) {
             files.push_back({input, L"", ""});
             continue;
         }
-        for (const std::wstring& image : ImagesIn(input, extensions)) files.push_back({image, L"", ""});
+        std::vector<std::wstring> names;
+        for (const std::wstring& image : ImagesIn(input, extensions, names)) files.push_back({image, L"", ""});
+        // Names alone where one folder was given; else each as it is shown.
+        for (const std::wstring& name : names) others.push_back(folders == 1 ? name : Join(input, name));
     }
-    if (files.empty()) throw HostError("no images in the folders given");
+    skipped.clear();
+    if (!others.empty()) {
+        std::sort(others.begin(), others.end(), NaturalLess);
+        skipped = std::to_string(others.size()) + (others.size() == 1 ? " file" : " files") +
+                  " that no decoder reads: ";
+        for (size_t i = 0; i < others.size(); ++i) skipped += (i ? ", " : "") + Utf8FromWide(others[i]);
+    }
+    if (files.empty())
+        throw HostError("no images in the folders given" + (skipped.empty() ? "" : "; skipped: " + skipped));
 
     std::vector<std::wstring> inputKeys, outputKeys;
     for (BatchFile& file : files) {

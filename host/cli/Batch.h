@@ -18,9 +18,12 @@ struct BatchFile {
 // The files of `inputs` (files as given, in that order; the images in each
 // folder, by name with numbers in order), each with its output in folder
 // `outputs`: its own name where the extension is one ppihost writes, else
-// with ".png". Throws HostError when outputs is no folder that takes new
-// files, or when there is no file at all. Needs a ComScope.
-std::vector<BatchFile> PlanBatch(const std::vector<std::wstring>& inputs, const std::wstring& outputs);
+// with ".png". `skipped` tells which files of the folders no decoder claims
+// ("2 files that no decoder reads: a.webp, b.psd"), "" when none. Throws
+// HostError when outputs is no folder that takes new files, or when there
+// is no file at all. Needs a ComScope.
+std::vector<BatchFile> PlanBatch(const std::vector<std::wstring>& inputs, const std::wstring& outputs,
+                                 std::string& skipped);
 
 // True when text ends with a path separator: a folder, by how it is written.
 bool EndsWithSeparator(const std::wstring& text);

@@ -82,7 +82,9 @@ void ReportWritten(const OutputFile& out, const Image& image, int index, const F
 int RunBatch(const PluginLibrary& plugin, int index, const std::vector<std::wstring>& inputs,
              const std::wstring& outputs, const FilterRect* rect) {
     ComScope com;
-    const std::vector<BatchFile> files = PlanBatch(inputs, outputs);
+    std::string skipped;
+    const std::vector<BatchFile> files = PlanBatch(inputs, outputs, skipped);
+    if (!skipped.empty()) WriteStderr("ppihost: skipped: " + skipped + "\n");
     const size_t count = files.size();
     ExpectOutputs(static_cast<int>(count));
     size_t failed = 0;
@@ -127,8 +129,8 @@ std::string UsageText() {
            kSetupUsage + "\n  " + kChartUsage + "\n  " + kCheckUsage +
            "\n"
            "INDEX counts from 0; --rect is left,top,right,bottom with right and bottom exclusive;\n"
-           "with several INs, a folder as IN or OUTDIR ending in \\, run writes each image into the\n"
-           "existing folder OUTDIR under its own name (.png unless it is a .png or .bmp);\n"
+           "with several INs, a folder as IN or OUTDIR ending in \\ or /, run writes each image into\n"
+           "the existing folder OUTDIR under its own name (.png unless it is a .png or .bmp);\n"
            "--draw-color is the colour the host reports as its drawing colour (default 000000);\n"
            "setup --run runs the filter over IN into OUT when the set-up returned 1;\n"
            "check runs the plug-in through the host's contract, one line per check, --setup with\n"

@@ -14,9 +14,19 @@ std::wstring WideFromCodePage(UINT codePage, const char* text, int length) {
     return out;
 }
 
-void Write(DWORD which, const std::string& utf8) {
+// "/run/qvhost/home/x" as "/home/x".
+std::string MachinePaths(std::string text) {
+    const std::string& root = UnixRoot();
+    if (root.empty()) return text;
+    for (size_t at = text.find(root + "/"); at != std::string::npos; at = text.find(root + "/", at + 1))
+        text.erase(at, root.size());
+    return text;
+}
+
+void Write(DWORD which, const std::string& text) {
     HANDLE h = GetStdHandle(which);
-    if (h == nullptr || h == INVALID_HANDLE_VALUE || utf8.empty()) return;
+    if (h == nullptr || h == INVALID_HANDLE_VALUE || text.empty()) return;
+    const std::string utf8 = MachinePaths(text);
     DWORD mode, done;
     if (GetConsoleMode(h, &mode)) {
         const std::wstring wide = WideFromUtf8(utf8);
@@ -49,6 +59,15 @@ std::wstring WideFromUtf8(const std::string& text) {
 
 std::string Utf8FromCp932(const char* text) {
     return Utf8FromWide(WideFromCodePage(932, text, static_cast<int>(std::strlen(text))));
+}
+
+const std::string& UnixRoot() {
+    static const std::string root = [] {
+        wchar_t value[MAX_PATH];
+        const DWORD n = GetEnvironmentVariableW(L"QV_UNIX_ROOT", value, MAX_PATH);
+        return n > 0 && n < MAX_PATH ? Utf8FromWide(value) : std::string();
+    }();
+    return root;
 }
 
 void WriteStdout(const std::string& utf8) { Write(STD_OUTPUT_HANDLE, utf8); }

@@ -12,9 +12,14 @@ std::wstring WideFromUtf8(const std::string& text);
 std::string Utf8FromCp932(const char* text);
 
 // A console gets UTF-16 through WriteConsoleW; a pipe or file (Wine's stdout
-// is a Unix pipe) gets UTF-8 bytes.
+// is a Unix pipe) gets UTF-8 bytes. Paths under UnixRoot are written as the
+// machine's own.
 void WriteStdout(const std::string& utf8);
 void WriteStderr(const std::string& utf8);
+
+// Where Wine shows the machine's root when ppihost runs for a Unix shell
+// (QV_UNIX_ROOT, which scripts/ppihost sets: "/run/qvhost"); else empty.
+const std::string& UnixRoot();
 
 // The system's text for an error code or HRESULT, on one line.
 std::string SystemMessage(DWORD code);

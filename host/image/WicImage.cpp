@@ -3,17 +3,21 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cwchar>
+#include <new>
 
 #include "host/HostError.h"
 #include "host/cli/CommandLine.h"
 #include "host/cli/Console.h"
+#include "host/image/ImageHeader.h"
 
 namespace {
 
 // Images beyond this would overflow the 32-bit strides that WIC and the
 // plug-in's interface use.
-const int64_t kMaxPixels = int64_t(1) << 28;
+const uint64_t kMaxPixels = uint64_t(1) << 28;
 
 template <class T>
 class ComPtr {
@@ -40,23 +44,74 @@ private:
 std::string Quoted(const std::wstring& path) { return "'" + Utf8FromWide(path) + "'"; }
 
 std::string Reason(HRESULT hr) {
-    switch (hr) {
-        case WINCODEC_ERR_COMPONENTNOTFOUND:
-            return "not an image in a format this system can read";
-        case WINCODEC_ERR_BADHEADER:
-        case WINCODEC_ERR_BADIMAGE:
-        case WINCODEC_ERR_STREAMREAD:
-        case WINCODEC_ERR_UNKNOWNIMAGEFORMAT:
-            return "the image data is damaged";
-        default:
-            break;
-    }
     if (HRESULT_FACILITY(hr) == FACILITY_WIN32) return SystemMessage(HRESULT_CODE(hr));
     return SystemMessage(static_cast<DWORD>(hr));
 }
 
 void Check(HRESULT hr, const std::string& what) {
     if (FAILED(hr)) throw HostError(what + ": " + Reason(hr));
+}
+
+std::string GiB(double bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f GiB", bytes / (1u << 30));
+    return text;
+}
+
+std::string Dimensions(uint64_t width, uint64_t height) { return std::to_string(width) + "x" + std::to_string(height); }
+
+// ppihost holds two copies of an image, the source and the destination, at
+// 4 bytes a pixel; the decoder needs more on top.
+std::string TooLarge(uint64_t width, uint64_t height) {
+    return Dimensions(width, height) + " is too large: it needs " +
+           GiB(static_cast<double>(width) * static_cast<double>(height) * 8) + " (two copies at 4 bytes a pixel)";
+}
+
+// Why width x height cannot be held here, or "".
+std::string SizeProblem(uint64_t width, uint64_t height) {
+    if (width == 0 || height == 0) return Dimensions(width, height) + " is not a usable size";
+    if (width > kMaxPixels || height > kMaxPixels || width * height > kMaxPixels)
+        return TooLarge(width, height) + "; ppihost takes at most " + std::to_string(kMaxPixels) + " pixels";
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    if (GlobalMemoryStatusEx(&memory) && width * height * 8 > memory.ullAvailVirtual)
+        return TooLarge(width, height) + ", and this " + std::to_string(sizeof(void*) * 8) + "-bit process has " +
+               GiB(static_cast<double>(memory.ullAvailVirtual)) + " of address space free";
+    return "";
+}
+
+// What a failed decode means for this file, by what its header says.
+// Needs a ComScope.
+std::string DecodeProblem(HRESULT hr, const ImageHeader& header) {
+    if (header.empty) return "the file is empty";
+    if (hr == E_OUTOFMEMORY && header.width && header.height) {
+        const std::string problem = SizeProblem(header.width, header.height);
+        return problem.empty() ? TooLarge(header.width, header.height) + ": " + Reason(hr) : problem;
+    }
+    if (hr == WINCODEC_ERR_COMPONENTNOTFOUND) {
+        if (header.format.empty()) return "not an image in a format this system can read";
+        // A decoder whose signature matched but which could not read the
+        // header does not claim the file either.
+        const std::vector<std::wstring> readable = DecodableExtensions();
+        if (std::find(readable.begin(), readable.end(), WideFromUtf8(header.extension)) == readable.end())
+            return "a " + header.format + " image, and this system has no decoder for " + header.format;
+    }
+    // The decoders' own codes for data they could not follow.
+    switch (hr) {
+        case E_FAIL:
+        case WINCODEC_ERR_COMPONENTNOTFOUND:
+        case WINCODEC_ERR_BADHEADER:
+        case WINCODEC_ERR_BADIMAGE:
+        case WINCODEC_ERR_BADSTREAMDATA:
+        case WINCODEC_ERR_FRAMEMISSING:
+        case WINCODEC_ERR_STREAMREAD:
+        case WINCODEC_ERR_UNKNOWNIMAGEFORMAT:
+        case HRESULT_FROM_WIN32(ERROR_HANDLE_EOF):
+            return "the " + (header.format.empty() ? std::string("image") : header.format) +
+                   " data is damaged or cut short: " + Reason(hr);
+        default:
+            return Reason(hr);
+    }
 }
 
 void CreateFactory(ComPtr<IWICImagingFactory>& factory) {
@@ -168,14 +223,15 @@ std::vector<std::wstring> DecodableExtensions() {
                 SUCCEEDED(info->GetFileExtensions(0, nullptr, &length)) && length > 0) {
                 std::wstring text(length, L'\0');
                 if (SUCCEEDED(info->GetFileExtensions(length, &text[0], &length))) {
-                    // ".bmp,.dib,.rle"
+                    // ".bmp,.dib,.rle" on Windows; Wine lists most with
+                    // semicolons: ".jpg;.jpeg;.jfif".
                     text.resize(wcsnlen(text.c_str(), text.size()));
                     CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
                     for (size_t start = 0; start <= text.size();) {
-                        size_t comma = text.find(L',', start);
-                        if (comma == std::wstring::npos) comma = text.size();
-                        if (comma > start) extensions.push_back(text.substr(start, comma - start));
-                        start = comma + 1;
+                        size_t end = text.find_first_of(L",; ", start);
+                        if (end == std::wstring::npos) end = text.size();
+                        if (end > start) extensions.push_back(text.substr(start, end - start));
+                        start = end + 1;
                     }
                 }
             }
@@ -196,27 +252,38 @@ ComScope::~ComScope() {
 
 Image LoadImageFile(const std::wstring& path) {
     const std::string what = "cannot read image " + Quoted(path);
+    const ImageHeader header = ReadImageHeader(path);
+    // Before the decoder, which may allocate the whole image at once.
+    if (header.width && header.height) {
+        const std::string problem = SizeProblem(header.width, header.height);
+        if (!problem.empty()) throw HostError(what + ": " + problem);
+    }
+    auto decode = [&](HRESULT hr) {
+        if (FAILED(hr)) throw HostError(what + ": " + DecodeProblem(hr, header));
+    };
     ComPtr<IWICImagingFactory> factory;
     CreateFactory(factory);
     ComPtr<IWICBitmapDecoder> decoder;
-    Check(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
-                                             decoder.Out()),
-          what);
+    decode(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                              decoder.Out()));
     ComPtr<IWICBitmapFrameDecode> frame;
-    Check(decoder->GetFrame(0, frame.Out()), what);
+    decode(decoder->GetFrame(0, frame.Out()));
     UINT w = 0, h = 0;
-    Check(frame->GetSize(&w, &h), what);
-    if (w == 0 || h == 0 || int64_t(w) * h > kMaxPixels)
-        throw HostError(what + ": " + std::to_string(w) + "x" + std::to_string(h) + " is not a usable size");
+    decode(frame->GetSize(&w, &h));
+    const std::string problem = SizeProblem(w, h);
+    if (!problem.empty()) throw HostError(what + ": " + problem);
     ComPtr<IWICFormatConverter> converter;
     Check(factory->CreateFormatConverter(converter.Out()), what);
-    Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                WICBitmapPaletteTypeCustom),
-          what);
+    decode(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                 WICBitmapPaletteTypeCustom));
     Image image;
     image.width = static_cast<int>(w);
     image.height = static_cast<int>(h);
-    image.pixels.resize(size_t(w) * h);
-    Check(converter->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(image.pixels.data())), what);
+    try {
+        image.pixels.resize(size_t(w) * h);
+    } catch (const std::bad_alloc&) {
+        throw HostError(what + ": " + TooLarge(w, h) + ", more than this process can have");
+    }
+    decode(converter->CopyPixels(nullptr, w * 4, w * h * 4, reinterpret_cast<BYTE*>(image.pixels.data())));
     return image;
 }

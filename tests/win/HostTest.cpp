@@ -515,7 +515,8 @@ TEST_F(HostTest, BatchWritesEachFileOrReportsIt) {
     const Case cases[] = {
         {{scans + "scan2.bmp", scans + "scan10.bmp"}, out, 0, bar("[1/2]") + bar("[2/2]"), {"scan10.bmp", "scan2.bmp"}},
         {{dir + "scans"}, out, 1,
-         bar("[1/3]") + "ppihost: [2/3] cannot read image '" + scans +
+         "ppihost: skipped: 1 file that no decoder reads: notes.txt\n" + bar("[1/3]") +
+             "ppihost: [2/3] cannot read image '" + scans +
              "scan3.png': not an image in a format this system can read\n" + bar("[3/3]") +
              "ppihost: 1 of 3 files not written\n",
          {"scan10.bmp", "scan2.bmp"}},

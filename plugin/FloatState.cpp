@@ -15,8 +15,8 @@ PluginFloatState* innermost = nullptr;
 // Out of line and opaque, so that no arithmetic of the caller moves across.
 __attribute__((noinline)) void Save(SavedFloatState& state) {
     __asm__ volatile("stmxcsr %0" : "=m"(state.mxcsr) : : "memory");
-    // fnstenv masks every x87 exception as it stores; Set and Restore load
-    // a control word of their own after it.
+    // fnstenv masks every x87 exception as it stores; SetPluginState and
+    // Restore load a control word of their own after it.
     __asm__ volatile("fnstenv %0" : "=m"(state.x87) : : "memory");
 }
 

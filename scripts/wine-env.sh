@@ -131,7 +131,8 @@ wine_env_start() {
     "${QV_WINE[@]}" "$QV_ROOT/build/desktop-keeper.exe" >/dev/null 2>&1 </dev/null &
     # Where the kernel runs no 32-bit code, one emulated machine serves every
     # 32-bit program until wine_env_stop (scripts/winetree wine32 hands them
-    # over); none where it cannot be had: those programs are then skipped.
+    # over); none where it cannot be had: those programs then fail (skipped
+    # with QV_ALLOW_NO_32BIT=1).
     # It boots while the caller builds; the first program waits for it.
     if ! "$QV_WINETREE" --runs-32bit && [ -z "${QV_VM:-}" ]; then
         local vm

@@ -13,17 +13,20 @@
 namespace {
 
 TEST(NoCommonControls, SetupSaysNo) {
-    WNDCLASSEXA info = {};
-    info.cbSize = sizeof info;
-    if (GetClassInfoExA(nullptr, "msctls_updown32", &info) || GetClassInfoExA(nullptr, "msctls_trackbar32", &info))
-        GTEST_SKIP() << "the up-down or trackbar class is registered here without InitCommonControlsEx";
+    // Wine registers the common controls on a first lookup by loading
+    // comctl32, which registers them all once: unregistered then, they stay so.
+    for (const char* name : {"msctls_updown32", "msctls_trackbar32"}) {
+        WNDCLASSEXA info = {};
+        info.cbSize = sizeof info;
+        if (GetClassInfoExA(nullptr, name, &info)) UnregisterClassA(name, info.hInstance);
+        ASSERT_FALSE(GetClassInfoExA(nullptr, name, &info)) << name << " is still registered";
+    }
     TempFolder folder;
     PluginLibrary plugin(folder.CopyPlugin());
     ASSERT_TRUE(plugin.Loaded());
     GuardedPixels image(64, 16);
     for (int i = 0; i < 3; ++i) {
         const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), 64, 16, SetupScript());
-        if (outcome.result == 1 && !outcome.dialogSeen) GTEST_SKIP() << "filter 0 of this build opens no dialog";
         EXPECT_EQ(0, outcome.result);
         EXPECT_FALSE(outcome.dialogSeen) << "a window was shown (a message?)";
         EXPECT_FALSE(outcome.watchdog);

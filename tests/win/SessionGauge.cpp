@@ -54,6 +54,24 @@ long long CommittedPrivateKiB() {
     return static_cast<long long>(total / 1024);
 }
 
+long long HeapBusyBytes() {
+    std::vector<HANDLE> heaps(64);
+    DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    if (count > heaps.size()) {
+        heaps.resize(count);
+        count = GetProcessHeaps(count, heaps.data());
+    }
+    long long busy = 0;
+    for (DWORD i = 0; i < count && i < heaps.size(); ++i) {
+        if (!HeapLock(heaps[i])) continue;
+        PROCESS_HEAP_ENTRY entry = {};
+        while (HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) busy += entry.cbData;
+        HeapUnlock(heaps[i]);
+    }
+    return busy;
+}
+
 }  // namespace
 
 int SessionFigures::FindUnixProcess(const std::string& uniqueFolderName) {
@@ -114,6 +132,7 @@ SessionFigures SessionFigures::Measure() {
         f.rssKiB = StatusKiB(status, "VmRSS:");
     }
     f.privateCommitKiB = CommittedPrivateKiB();
+    f.heapBusyBytes = HeapBusyBytes();
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof counters;
     if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
@@ -123,12 +142,12 @@ SessionFigures SessionFigures::Measure() {
 }
 
 std::string SessionFigures::Line(int cycle) const {
-    char text[400];
+    char text[480];
     std::snprintf(text, sizeof text,
                   "cycle %4d: GDI probe %5d high %5d | USER probe %5d high %5d | thread windows %d | "
                   "GetGuiResources GDI %ld USER %ld | RssAnon %lld KiB VmRSS %lld KiB | private commit %lld KiB | "
-                  "PrivateUsage %lld KiB",
+                  "PrivateUsage %lld KiB | heap busy %lld bytes",
                   cycle, gdiProbeIndex, gdiHighIndex, userProbeIndex, userHighIndex, threadWindows, gdiObjects,
-                  userObjects, rssAnonKiB, rssKiB, privateCommitKiB, privateUsageKiB);
+                  userObjects, rssAnonKiB, rssKiB, privateCommitKiB, privateUsageKiB, heapBusyBytes);
     return text;
 }

@@ -8,6 +8,8 @@
 //    processes of the Wine server, so nothing else may run meanwhile.
 //  - memory: RssAnon and VmRSS from /proc/<pid>/status (through Wine's Z:
 //    drive), and the committed private bytes found by walking VirtualQuery.
+//    The committed figures grow in steps of 64 KiB, so the heaps' blocks in
+//    use are summed too: they show a few KiB as they are lost.
 //    Not /proc/self: Wine's server opens files for its clients, so "self"
 //    would be the server. The process is found by a file it has mapped.
 #pragma once
@@ -28,6 +30,7 @@ struct SessionFigures {
     long long rssAnonKiB = -1;  // -1 where /proc is not reachable
     long long rssKiB = -1;
     long long privateCommitKiB = -1;
+    long long heapBusyBytes = -1;    // blocks in use in all the process's heaps
     long long privateUsageKiB = -1;  // PROCESS_MEMORY_COUNTERS_EX, 0 under Wine
 
     static constexpr int kGdiProbes = 1500;

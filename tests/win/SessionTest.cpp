@@ -3,13 +3,20 @@
 // times over. Every run must tint with the position of the last OK, and the
 // process must not grow: GDI and USER objects and memory stay flat.
 //
+// The figures are taken every 7 cycles (the drag path's period), or a
+// multiple of 7 in a long session. Growth that goes on shows in most of
+// those intervals; a step (the system filling a cache once) in one or two.
+// So a gauge's steady growth is the median of its growth per interval.
+//
 // Wine itself commits a little memory for each top-level window it has ever
 // made, so the same number of dialogs from the same template, run by the
 // system alone, is measured first in the same process as the baseline.
 //
-// --cycles=N sets the number of cycles (default 500). --self-check makes
-// every cycle leak a pen, a window and 32 KiB on purpose and expects each
-// figure to show it, so a gauge that stopped working cannot pass unnoticed.
+// --cycles=N sets the number of cycles (default 500). --self-check leaks on
+// purpose at the smallest rates the session must catch (8 pens, 3 windows
+// and a 64 KiB buffer on each drag, 5 KiB of heap on each OK) and expects
+// every gauge to show it, so a gauge that stopped working cannot pass
+// unnoticed.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -44,11 +51,30 @@ int WINAPI CountProgress(int done, int, void* userData) {
     return done;
 }
 
-// The figures are measured at these cycles; the first one is the reference,
-// taken once the session has warmed up.
+// The figures are measured at these cycles; the first one, after a warm-up
+// interval, is the reference.
 std::vector<int> Checkpoints(int n) {
-    if (n >= 500) return {50, 100, 250, n};
-    return {n / 10 > 0 ? n / 10 : 1, n / 5 > 0 ? n / 5 : 1, n / 2 > 0 ? n / 2 : 1, n};
+    const int interval = 7 * std::max(1, n / 140);
+    std::vector<int> at;
+    for (int c = interval; c <= n; c += interval) at.push_back(c);
+    if (at.empty()) at.push_back(n);
+    return at;
+}
+
+// The most a gauge may grow per interval, steadily.
+constexpr int kObjectsPerInterval = 2;
+constexpr long long kKiBPerInterval = 8;
+constexpr long long kHeapBytesPerInterval = 2048;
+
+// The median of a figure's growth per interval: a step in fewer than half
+// of the intervals does not move it.
+template <typename T>
+long long SteadyGrowth(const std::vector<SessionFigures>& figures, T SessionFigures::*figure) {
+    std::vector<long long> growth;
+    for (size_t i = 1; i < figures.size(); ++i) growth.push_back(figures[i].*figure - figures[i - 1].*figure);
+    if (growth.empty()) return 0;
+    std::sort(growth.begin(), growth.end());
+    return growth[(growth.size() - 1) / 2];
 }
 
 // Failed assertions so far; a session stops after a few failing cycles.
@@ -108,14 +134,21 @@ INT_PTR CALLBACK PlainDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
     return FALSE;
 }
 
-std::vector<void*> leakedOnPurpose;
+std::vector<char*> leakedOnPurpose;
 
-void LeakOnPurpose() {
-    CreatePen(PS_SOLID, 1, RGB(9, 9, 9));
-    CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    void* block = VirtualAlloc(nullptr, 32 * 1024, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (block) std::memset(block, 1, 32 * 1024);
-    leakedOnPurpose.push_back(block);
+void LeakOnPurpose(const SetupScript& script) {
+    if (script.dragPreview) {
+        for (int i = 0; i < 8; ++i) CreatePen(PS_SOLID, 1, RGB(9, 9, i));
+        for (int i = 0; i < 3; ++i)
+            CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        const SIZE_T buffer = 64 * 1024;
+        void* pixels = VirtualAlloc(nullptr, buffer, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (pixels) std::memset(pixels, 1, buffer);
+    }
+    if (script.ok) {
+        leakedOnPurpose.push_back(new char[5 * 1024]);
+        std::memset(leakedOnPurpose.back(), 1, 5 * 1024);
+    }
 }
 
 TEST(LongSession, SetupAndRunCycles) {
@@ -189,7 +222,7 @@ TEST(LongSession, SetupAndRunCycles) {
             plugin.Execute(1, drawn.Data(), drawn.Data(), &all, kWidth, nullptr, nullptr);
             EXPECT_EQ("", drawn.Compare(picture, picture, region, {220, 160, 40})) << "drawing colour";
         }
-        if (selfCheck) LeakOnPurpose();
+        if (selfCheck) LeakOnPurpose(script);
     });
     std::printf("plug-in   %d set-ups showed the dialog, %d ended with OK\n", dialogs, oks);
     DestroyWindow(host);
@@ -198,28 +231,29 @@ TEST(LongSession, SetupAndRunCycles) {
 
     const SessionFigures& first = session.figures.front();
     const SessionFigures& last = session.figures.back();
-    const long long baseCommit = baseline.figures.back().privateCommitKiB - baseline.figures.front().privateCommitKiB;
-    const long long commit = last.privateCommitKiB - first.privateCommitKiB;
-    std::printf("growth from the first to the last checkpoint: GDI %d, USER %d, thread windows %d, RssAnon %lld KiB, "
-                "private commit %lld KiB (baseline %lld KiB)\n",
-                last.gdiHighIndex - first.gdiHighIndex, last.userHighIndex - first.userHighIndex,
-                last.threadWindows - first.threadWindows, last.rssAnonKiB - first.rssAnonKiB, commit, baseCommit);
+    const long long gdi = SteadyGrowth(session.figures, &SessionFigures::gdiHighIndex);
+    const long long user = SteadyGrowth(session.figures, &SessionFigures::userHighIndex);
+    const long long rssAnon = SteadyGrowth(session.figures, &SessionFigures::rssAnonKiB);
+    const long long heap = SteadyGrowth(session.figures, &SessionFigures::heapBusyBytes) -
+                           SteadyGrowth(baseline.figures, &SessionFigures::heapBusyBytes);
+    const long long commit = SteadyGrowth(session.figures, &SessionFigures::privateCommitKiB) -
+                             SteadyGrowth(baseline.figures, &SessionFigures::privateCommitKiB);
+    std::printf("steady growth per %d cycles: GDI %lld, USER %lld, RssAnon %lld KiB; beyond the baseline's: heap "
+                "%lld bytes, private commit %lld KiB; thread windows %d to %d\n",
+                Checkpoints(cycles).front(), gdi, user, rssAnon, heap, commit, first.threadWindows, last.threadWindows);
 
-    // 1 MiB, or 4 KiB a measured cycle where fewer cycles run: a leak of
-    // 5 KiB a cycle shows either way.
-    const long long limitKiB = std::min(1024LL, 4LL * (cycles - Checkpoints(cycles).front()));
     if (selfCheck) {
         // Each gauge must fail the checks below.
-        EXPECT_GT(last.gdiHighIndex - first.gdiHighIndex, 8) << "the GDI gauge misses a leaked pen per cycle";
-        EXPECT_GT(last.userHighIndex - first.userHighIndex, 16) << "the USER gauge misses a leaked window per cycle";
+        EXPECT_GT(gdi, kObjectsPerInterval) << "the GDI gauge misses 8 pens per drag";
+        EXPECT_GT(user, kObjectsPerInterval) << "the USER gauge misses 3 windows per drag";
         EXPECT_GT(last.threadWindows, first.threadWindows) << "the window count misses leaked windows";
-        EXPECT_GE(last.rssAnonKiB - first.rssAnonKiB, limitKiB) << "RssAnon misses 32 KiB per cycle";
-        EXPECT_GE(commit - baseCommit, limitKiB) << "the commit walk misses 32 KiB per cycle";
+        EXPECT_GT(heap, kHeapBytesPerInterval) << "the heap walk misses 5 KiB per OK";
+        EXPECT_GT(rssAnon, kKiBPerInterval) << "RssAnon misses a 64 KiB buffer per drag";
+        EXPECT_GT(commit, kKiBPerInterval) << "the commit walk misses a 64 KiB buffer per drag";
         return;
     }
-    // A handful of slots of slack: the system's own caches come and go.
-    EXPECT_LE(last.gdiHighIndex - first.gdiHighIndex, 8) << "GDI objects leak";
-    EXPECT_LE(last.userHighIndex - first.userHighIndex, 16) << "USER objects leak";
+    EXPECT_LE(gdi, kObjectsPerInterval) << "GDI objects leak";
+    EXPECT_LE(user, kObjectsPerInterval) << "USER objects leak";
     EXPECT_EQ(first.threadWindows, last.threadWindows) << "windows left behind";
     if (first.gdiObjects > 0) {
         EXPECT_LE(last.gdiObjects - first.gdiObjects, 2) << "GetGuiResources GDI";
@@ -228,9 +262,10 @@ TEST(LongSession, SetupAndRunCycles) {
         EXPECT_LE(last.userObjects - first.userObjects, 2) << "GetGuiResources USER";
     }
     if (first.rssAnonKiB >= 0) {
-        EXPECT_LT(last.rssAnonKiB - first.rssAnonKiB, limitKiB) << "anonymous memory grows";
+        EXPECT_LE(rssAnon, kKiBPerInterval) << "anonymous memory grows";
     }
-    EXPECT_LT(commit - baseCommit, limitKiB) << "committed private memory grows beyond what the same windows cost Wine";
+    EXPECT_LE(heap, kHeapBytesPerInterval) << "the heaps grow";
+    EXPECT_LE(commit, kKiBPerInterval) << "committed private memory grows beyond what the same windows cost Wine";
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "colorize/Tint.h"
 #include "colorize/TintKernel.h"
+#include "tests/common/TestArguments.h"
 
 inline const int kSide = 4096;  // kSide * kSide = every RGB value once
 inline const uint32_t kCanary = 0xDEADBEEFu;
@@ -79,10 +80,9 @@ inline std::vector<GuideColor> ExhaustiveGuides() {
         const uint32_t v = Lcg(state);
         guides.push_back({uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
     }
-    // QV_EXHAUSTIVE_GUIDES=N keeps the first N, the extremes and the
-    // asymmetric ones first: where a pass over every colour takes many
-    // seconds (an emulated machine).
-    if (const char* kept = std::getenv("QV_EXHAUSTIVE_GUIDES"))
-        guides.resize(std::min(guides.size(), size_t(std::max(1, std::atoi(kept)))));
+    // --guides=N keeps the first N, the extremes and the asymmetric ones
+    // first: where a pass over every colour takes many seconds (emulated).
+    const int kept = TestArgument("guides", static_cast<int>(guides.size()));
+    guides.resize(std::min(guides.size(), size_t(std::max(1, kept))));
     return guides;
 }

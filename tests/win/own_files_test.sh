@@ -7,11 +7,11 @@
 # the filter's tint of its decoded pixels (tinted_files_check) and the same
 # as its single run; every bad one gives its one line; the inputs stay byte
 # for byte and nothing else is written.
-#   own_files_test.sh [--few-single-runs] PLUGIN CHECKER EMULATOR...
+#   own_files_test.sh PLUGIN CHECKER EMULATOR... [--few-single-runs]
 # --few-single-runs: the entries marked "few" alone run singly (emulated).
 set -uo pipefail
 few=
-[ "$1" = --few-single-runs ] && few=1 && shift
+if [ "${*: -1}" = --few-single-runs ]; then few=1; set -- "${@:1:$#-1}"; fi
 plugin=$1 checker=$2
 shift 2
 emulator=("$@")

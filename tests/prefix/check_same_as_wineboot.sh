@@ -2,23 +2,49 @@
 # The prefix wine_boot_prefix makes without 32-bit code against the one
 # wineboot makes with its 32-bit half: the same files, byte for byte, and
 # the same registry but for what differs between any two wineboots and the
-# few keys compare_prefixes.py names. Needs a kernel that runs 32-bit code
-# for the second (exits with 77, skipped, elsewhere).
+# few keys compare_prefixes.py names.
+#   check_same_as_wineboot.sh              against wineboot.manifest, on any
+#                                          kernel; where 32-bit code runs,
+#                                          against a fresh wineboot too
+#   check_same_as_wineboot.sh --manifest   makes wineboot.manifest again,
+#                                          where 32-bit code runs (on a kernel
+#                                          without, through scripts/vm/run)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-
-if ! "$root/scripts/winetree" --runs-32bit; then
-    echo "SKIPPED: this kernel runs no 32-bit code: wineboot makes no 32-bit half to compare with" >&2
-    exit 77
+manifest=$here/wineboot.manifest
+if [ "${1:-}" = --manifest ] && ! "$root/scripts/winetree" --runs-32bit; then
+    exec "$root/scripts/vm/run" bash "$here/check_same_as_wineboot.sh" --manifest
 fi
 source "$root/scripts/wine-env.sh"
-mkdir -p "$root/build"
-work=$(mktemp -d "$root/build/prefix-check.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+wine=$(cat "${QV_WINE_TREE:-/var/lib/qvhuetint/wine-10.0-trixie}/.qvhuetint-ready")
+compare=(python3 "$here/compare_prefixes.py")
+work=$(mktemp -d "${TMPDIR:-/tmp}/prefix-check.XXXXXX")
+# Wine's services may still be closing files as the server ends.
+trap 'rm -rf "$work" 2>/dev/null || true' EXIT
 
-mkdir "$work/wineboot"
-WINEPREFIX=$work/wineboot "${QV_WINE[@]}" wineboot -i >/dev/null 2>&1
-WINEPREFIX=$work/wineboot "${QV_WINESERVER[@]}" -w
+make_wineboot_prefix() {
+    mkdir "$work/wineboot"
+    WINEPREFIX=$work/wineboot "${QV_WINE[@]}" wineboot -i >"$work/wineboot.log" 2>&1 ||
+        { tail -n 20 "$work/wineboot.log" >&2; return 1; }
+    WINEPREFIX=$work/wineboot "${QV_WINESERVER[@]}" -w || true
+}
+
+if [ "${1:-}" = --manifest ]; then
+    make_wineboot_prefix
+    "${compare[@]}" manifest "$work/wineboot" "$wine" >"$work/manifest"
+    cp "$work/manifest" "$manifest"
+    echo "made $manifest"
+    exit
+fi
+
 wine_boot_prefix "$work/made"
-python3 "$here/compare_prefixes.py" "$work/wineboot" "$work/made"
+status=0
+"${compare[@]}" check "$manifest" "$work/made" "$wine" || status=1
+if "$root/scripts/winetree" --runs-32bit; then
+    make_wineboot_prefix
+    # A manifest that no longer describes wineboot's prefix is stale.
+    "${compare[@]}" check "$manifest" "$work/wineboot" "$wine" || status=1
+    "${compare[@]}" compare "$work/wineboot" "$work/made" || status=1
+fi
+exit $status

@@ -19,6 +19,7 @@
 #include "plugin/FilterModule.h"
 #include "resource.h"
 #include "settings/TintSettings.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/TempFolder.h"
 #include "ui/ColorizeDialog.h"
 #include "ui/Spectrum.h"
@@ -104,25 +105,6 @@ std::string IniString(const char* section, const char* key) {
 
 // --- driving the modal loop -----------------------------------------------------
 
-std::function<void(HWND)> gScript;
-int gEndWith = IDCANCEL;  // 0: the script ends the dialog itself
-bool gScriptRan = false;
-
-BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM result) {
-    char name[16];
-    if (GetClassNameA(hwnd, name, sizeof name) && std::strcmp(name, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        *reinterpret_cast<HWND*>(result) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindDialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialogProc, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 void Pump(DWORD ms) {
     const DWORD end = GetTickCount() + ms;
     do {
@@ -137,56 +119,23 @@ void Pump(DWORD ms) {
 
 void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
 
-void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    // The modal loop shows the dialog only once its queue runs empty; until
-    // then keep ticking (the watchdog ends a dialog that never shows).
-    HWND dialog = FindDialog();
-    if (!dialog) return;
-    KillTimer(nullptr, id);
-    gScriptRan = true;
-    Pump(150);
-    gScript(dialog);
-    if (gEndWith && IsWindow(dialog)) Click(GetDlgItem(dialog, gEndWith));
-}
+// The last run: its message boxes, in UTF-8.
+DialogRun gLastRun;
 
-// Message boxes over the dialog (OK's, when it cannot store), read and
-// answered with OK.
-int gBoxes = 0;
-std::wstring gBoxTitle;
-std::wstring gBoxText;
-
-void CALLBACK BoxTimer(HWND, UINT, UINT_PTR, DWORD) {
-    HWND box = FindOwnedThreadDialog();
-    if (!box) return;
-    ++gBoxes;
-    wchar_t title[128] = L"";
-    GetWindowTextW(box, title, 128);
-    gBoxTitle = title;
-    gBoxText = MessageBoxText(box);
-    PressDialogButton(box, IDOK);
-}
-
-void CALLBACK WatchdogTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    ADD_FAILURE() << "watchdog: the dialog was still open";
-    if (HWND dialog = FindDialog()) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-// Runs script inside the modal loop that run starts, then presses gEndWith.
-int Drive(const std::function<void(HWND)>& script, const std::function<int()>& run) {
-    gScript = script;
-    gEndWith = IDCANCEL;
-    gScriptRan = false;
-    gBoxes = 0;
-    const UINT_PTR scriptTimer = SetTimer(nullptr, 0, 50, ScriptTimer);
-    const UINT_PTR boxTimer = SetTimer(nullptr, 0, 20, BoxTimer);
-    const UINT_PTR watchdog = SetTimer(nullptr, 0, 30000, WatchdogTimer);
-    const int result = run();
-    KillTimer(nullptr, scriptTimer);
-    KillTimer(nullptr, boxTimer);
-    KillTimer(nullptr, watchdog);
-    EXPECT_TRUE(gScriptRan) << "the dialog ended before the script ran (result " << result << ")";
-    return result;
+// Runs script inside the modal loop that run starts, once the dialog has
+// painted, then presses endWith (0: the script ends the dialog itself).
+int Drive(const std::function<void(HWND)>& script, const std::function<int()>& run, int endWith = IDCANCEL) {
+    bool ran = false;
+    gLastRun = RunScripted(run,
+                           {[](HWND) { Pump(150); },
+                            [&](HWND d) {
+                                ran = true;
+                                script(d);
+                            }},
+                           endWith);
+    EXPECT_TRUE(ran) << "the dialog ended before the script ran (result " << gLastRun.result << ")";
+    EXPECT_FALSE(gLastRun.watchdog);
+    return gLastRun.result;
 }
 
 // --- image and screen -----------------------------------------------------------
@@ -762,12 +711,7 @@ int HostSetup(Image& image, const std::function<void(HWND)>& script, int endWith
         reinterpret_cast<void*>(GetProcAddress(plugin ? plugin : gPlugin, "PBF_Setup")));
     EXPECT_TRUE(setup);
     if (!setup) return -1;
-    return Drive(
-        [&](HWND d) {
-            gEndWith = endWith;
-            script(d);
-        },
-        [&] { return setup(0, nullptr, image.pixels.data(), image.width, image.height); });
+    return Drive(script, [&] { return setup(0, nullptr, image.pixels.data(), image.width, image.height); }, endWith);
 }
 
 const char kForeignIni[] =
@@ -935,12 +879,6 @@ void Choose64x128(HWND d) {
     Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
 }
 
-std::string Narrow(const std::wstring& text) {
-    char utf8[4096] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
-    return utf8;
-}
-
 // OK that cannot store: Setup still returns 1 and a message box owned by the
 // dialog, in its language, names the file and says why; the file keeps the
 // earlier position (a later key that fails puts the earlier ones back); runs
@@ -977,9 +915,9 @@ TEST(ColorizeSetup, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
         c.arrange();
         EXPECT_EQ(1, HostSetup(image, Choose64x128, IDOK));
         faults.PassAll();
-        EXPECT_EQ(1, gBoxes);
-        EXPECT_EQ(japanese ? L"\u5358\u8272\u52B9\u679C" : L"Colorize", gBoxTitle);  // 単色効果
-        const std::string text = Narrow(gBoxText);
+        EXPECT_EQ(1, gLastRun.messageBoxes);
+        EXPECT_EQ(japanese ? "単色効果" : "Colorize", gLastRun.boxTitle);
+        const std::string text = gLastRun.message;
         EXPECT_NE(std::string::npos, text.find(c.file)) << text;
         EXPECT_NE(std::string::npos, text.find(japanese ? "X 64\xE3\x80\x81Y 128" : "X 64, Y 128")) << text;
         // The earlier position and everything else, as the profile functions
@@ -1005,7 +943,7 @@ TEST(ColorizeSetup, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
         RemoveDirectoryA(gIni.c_str());
         WriteIni(kForeignIni);
         EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
-        EXPECT_EQ(0, gBoxes);
+        EXPECT_EQ(0, gLastRun.messageBoxes);
         EXPECT_EQ(64, IniInt("HueTint", "x"));
         EXPECT_EQ(128, IniInt("HueTint", "y"));
         EXPECT_EQ("zz", IniString("HueTint", "extra"));
@@ -1034,7 +972,7 @@ TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
                          SetDlgItemTextA(d, IDC_X_EDIT, "64");
                      },
                      IDOK, plugin));
-    EXPECT_EQ(1, gBoxes);
+    EXPECT_EQ(1, gLastRun.messageBoxes);
     EXPECT_EQ("", RunTintsWith(plugin, 64, 255));
     FreeLibrary(plugin);
     WIN32_FIND_DATAW found;
@@ -1071,7 +1009,7 @@ TEST(ColorizeSetup, EveryAllocationFailing) {
     EXPECT_LT(0, faults.Failures()) << "no allocation was tried";
     EXPECT_EQ("", RunTintsWith(gPlugin, 64, 128));
     faults.PassAll();
-    EXPECT_EQ(0, gBoxes);
+    EXPECT_EQ(0, gLastRun.messageBoxes);
     EXPECT_EQ(64, IniInt("HueTint", "x"));
     EXPECT_EQ(128, IniInt("HueTint", "y"));
     RemoveIni();

@@ -14,9 +14,9 @@
 
 #include "host/session/GuardedMemory.h"
 #include "tests/common/TestImage.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/HostControls.h"
 #include "tests/win/PluginLibrary.h"
-#include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -94,12 +94,12 @@ std::string RunColorize(const PluginLibrary& plugin, ReferenceGuide guide) {
 }
 
 // Set-up with OK at X 64, Y 128 through the dialog.
-SetupOutcome SetupOk64x128(const PluginLibrary& plugin) {
+ScriptedSetup SetupOk64x128(const PluginLibrary& plugin) {
     GuardedPixels pixels(64, 16);
     SetupScript script;
     script.x = 64;
     script.y = 128;
-    const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, pixels.Data(), 64, 16, script);
+    const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, pixels.Data(), 64, 16, script);
     EXPECT_FALSE(outcome.watchdog);
     EXPECT_TRUE(outcome.dialogSeen);
     EXPECT_EQ(1, outcome.result);
@@ -250,7 +250,7 @@ TEST(HostileFolder, FolderOf250Characters) {
         GuardedPixels image(64, 16);
         Region rect = {0, 0, 64, 16};
         plugin.Execute(1, image.Data(), image.Data(), &rect, 64, nullptr, nullptr);
-        const SetupOutcome outcome = SetupOk64x128(plugin);
+        const ScriptedSetup outcome = SetupOk64x128(plugin);
         EXPECT_EQ(1, outcome.messageBoxes);
         EXPECT_NE(std::string::npos, outcome.message.find("qvfilters.ini")) << outcome.message;
         EXPECT_EQ(kCyanIni, ReadFileW(LongPathW(folder + "\\qvfilters.ini")));

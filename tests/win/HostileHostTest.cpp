@@ -14,10 +14,10 @@
 #include "host/session/GuardedMemory.h"
 #include "tests/common/ReferenceTint.h"
 #include "tests/common/TestImage.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/HostAnswer.h"
 #include "tests/win/HugeBuffer.h"
 #include "tests/win/PluginLibrary.h"
-#include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -363,7 +363,7 @@ TEST_F(HostileHostTest, SetupOverOddImages) {
             script.togglePreview = !ok;
             script.dragPreview = true;
             script.ok = ok;
-            const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), s.width, s.height, script);
+            const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, image.Data(), s.width, s.height, script);
             EXPECT_FALSE(outcome.watchdog);
             if (outcome.dialogSeen) {
                 EXPECT_EQ(ok ? 1 : 0, outcome.result);
@@ -382,7 +382,7 @@ TEST_F(HostileHostTest, SetupWithoutPixelsAndPreviewOff) {
     for (bool ok : {true, false}) {
         SetupScript script;
         script.ok = ok;
-        const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, nullptr, kStride, kRows, script);
+        const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, nullptr, kStride, kRows, script);
         EXPECT_FALSE(outcome.watchdog);
         EXPECT_TRUE(outcome.dialogSeen);
         EXPECT_FALSE(outcome.previewChecked);
@@ -425,10 +425,10 @@ TEST_F(HostileHostTest, SetupWithADestroyedParent) {
     ASSERT_TRUE(parent);
     SetupScript cancel;
     cancel.ok = false;
-    const SetupOutcome probe = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, cancel);
+    const ScriptedSetup probe = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, cancel);
     DestroyWindow(parent);
     if (!probe.dialogSeen) GTEST_SKIP() << "filter 0 of this build opens no dialog";
-    const SetupOutcome outcome = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, SetupScript());
+    const ScriptedSetup outcome = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, SetupScript());
     EXPECT_EQ(0, outcome.result);
     EXPECT_FALSE(outcome.dialogSeen) << "a window was shown";
 }
@@ -489,7 +489,7 @@ TEST_F(HostileHostTest, GarbageSettingsFiles) {
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
         GuardedPixels image(kStride, kRows);
         SetupScript script;  // OK on what the dialog opened with
-        const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), kStride, kRows, script);
+        const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, image.Data(), kStride, kRows, script);
         EXPECT_FALSE(outcome.watchdog);
         if (!outcome.dialogSeen) continue;
         EXPECT_EQ(1, outcome.result);

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "host/session/GuardedMemory.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/PluginLibrary.h"
-#include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -22,7 +22,7 @@ TEST(NoCommonControls, SetupSaysNo) {
     ASSERT_TRUE(plugin.Loaded());
     GuardedPixels image(64, 16);
     for (int i = 0; i < 3; ++i) {
-        const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), 64, 16, SetupScript());
+        const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, image.Data(), 64, 16, SetupScript());
         if (outcome.result == 1 && !outcome.dialogSeen) GTEST_SKIP() << "filter 0 of this build opens no dialog";
         EXPECT_EQ(0, outcome.result);
         EXPECT_FALSE(outcome.dialogSeen) << "a window was shown (a message?)";

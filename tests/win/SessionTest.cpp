@@ -28,7 +28,7 @@
 #include "tests/win/PluginLibrary.h"
 #include "tests/win/SessionGauge.h"
 #include "tests/win/HostControls.h"
-#include "tests/win/SetupDriver.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -137,7 +137,7 @@ TEST(LongSession, SetupAndRunCycles) {
     const Region region = {3, 2, 61, 45};
 
     const Session baseline = RunSession("baseline", [&](int n) {
-        const SetupOutcome outcome = RunScripted(
+        const ScriptedSetup outcome = RunScripted(
             [&] {
                 return static_cast<int>(
                     DialogBoxParamA(plugin.Module(), MAKEINTRESOURCEA(114), host, PlainDialogProc, 0));
@@ -152,7 +152,7 @@ TEST(LongSession, SetupAndRunCycles) {
     int dialogs = 0, oks = 0;
     const Session session = RunSession("plug-in", [&](int n) {
         const SetupScript script = ScriptFor(n);
-        const SetupOutcome outcome = RunSetupScripted(plugin, host, picture.Data(), kWidth, kHeight, script);
+        const ScriptedSetup outcome = RunSetupScripted(plugin, host, picture.Data(), kWidth, kHeight, script);
         EXPECT_FALSE(outcome.watchdog);
         if (outcome.dialogSeen) {
             ++dialogs;

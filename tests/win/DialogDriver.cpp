@@ -41,6 +41,7 @@ void EndByForce(Run& run, int code, const char* why) {
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     Run* run = current;
     if (!run) return;
+    if (run->dialog && !IsWindow(run->dialog)) run->dialog = nullptr;
     if (!run->dialog) {
         // The modal loop shows the dialog once its queue first runs empty.
         run->dialog = FindThreadDialog(true);
@@ -60,7 +61,6 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         PressDialogButton(box, IDOK);
         return;
     }
-    if (!IsWindow(run->dialog)) return;
     const DWORD waited = GetTickCount() - run->since;
     if (run->busy) {
         if (waited > kPatienceMs) EndByForce(*run, kEndedByWatchdog, "during a step");

@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "host/session/GuardedMemory.h"
+#include "host/session/PluginLibrary.h"
+#include "tests/common/TestImage.h"
 #include "tests/win/DialogDriver.h"
-#include "tests/win/PluginLibrary.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -18,8 +19,7 @@ TEST(NoCommonControls, SetupSaysNo) {
     if (GetClassInfoExA(nullptr, "msctls_updown32", &info) || GetClassInfoExA(nullptr, "msctls_trackbar32", &info))
         GTEST_SKIP() << "the up-down or trackbar class is registered here without InitCommonControlsEx";
     TempFolder folder;
-    PluginLibrary plugin(folder.CopyPlugin());
-    ASSERT_TRUE(plugin.Loaded());
+    PluginLibrary plugin(WidePath(folder.CopyPlugin()));
     GuardedPixels image(64, 16);
     for (int i = 0; i < 3; ++i) {
         const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, image.Data(), 64, 16, SetupScript());

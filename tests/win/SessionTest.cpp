@@ -25,7 +25,7 @@
 
 #include "tests/common/TestImage.h"
 #include "tests/win/HostAnswer.h"
-#include "tests/win/PluginLibrary.h"
+#include "host/session/PluginLibrary.h"
 #include "tests/win/SessionGauge.h"
 #include "tests/win/HostControls.h"
 #include "tests/win/DialogDriver.h"
@@ -120,8 +120,7 @@ void LeakOnPurpose() {
 
 TEST(LongSession, SetupAndRunCycles) {
     TempFolder folder;
-    PluginLibrary plugin(folder.CopyPlugin());
-    ASSERT_TRUE(plugin.Loaded()) << folder.Path();
+    PluginLibrary plugin(WidePath(folder.CopyPlugin()));
     // The plug-in's copy lies in a folder of this process's own.
     const std::string folderName = folder.Path().substr(folder.Path().find_last_of('\\') + 1);
     std::printf("Unix process %d\n", SessionFigures::FindUnixProcess(folderName));

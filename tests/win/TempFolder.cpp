@@ -28,11 +28,13 @@ void RemoveTree(const std::wstring& folder) {
 
 }  // namespace
 
-std::wstring LongPathW(const std::string& path) {
-    std::wstring wide(L"\\\\?\\");
+std::wstring WidePath(const std::string& path) {
+    std::wstring wide;
     for (char c : path) wide += static_cast<unsigned char>(c);
     return wide;
 }
+
+std::wstring LongPathW(const std::string& path) { return L"\\\\?\\" + WidePath(path); }
 
 TempFolder::TempFolder() {
     char temp[MAX_PATH];

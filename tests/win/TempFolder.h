@@ -36,5 +36,7 @@ std::string ExeFolder();
 // The plug-in built beside the test programs.
 std::string BuiltPluginPath();
 
+// An ASCII path as the wide functions take it.
+std::wstring WidePath(const std::string& path);
 // "\\?\" form of an absolute path, for the wide functions past MAX_PATH.
 std::wstring LongPathW(const std::string& path);

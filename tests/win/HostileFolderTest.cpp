@@ -51,18 +51,6 @@ bool WriteFileW(const std::wstring& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
-std::string ReadFileW(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "(no file)";
-    std::string out;
-    char part[512];
-    DWORD n = 0;
-    while (ReadFile(file, part, sizeof part, &n, nullptr) && n) out.append(part, n);
-    CloseHandle(file);
-    return out;
-}
-
 // The key's value in the settings file's text, "" when missing.
 std::string IniValue(const std::string& text, const std::string& key) {
     const std::string want = "\n" + key + "=";
@@ -168,12 +156,12 @@ void CheckFolder(const std::wstring& name) {
     EXPECT_FALSE(sibling) << "read the settings of folder " << Utf8(otherName);
 
     EXPECT_EQ(0, SetupOk64x128(plugin).messageBoxes);
-    const std::string written = ReadFileW(ini);
+    const std::string written = TempFolder::ReadBytes(ini);
     EXPECT_EQ("64", IniValue(written, "x")) << written;
     EXPECT_EQ("128", IniValue(written, "y")) << written;
     EXPECT_EQ("", RunColorize(plugin, kPale)) << "after OK";
     if (view == AnsiView::OtherName) {
-        EXPECT_EQ(kBlueishIni, ReadFileW(otherIni)) << "OK wrote into folder " << Utf8(otherName);
+        EXPECT_EQ(kBlueishIni, TempFolder::ReadBytes(otherIni)) << "OK wrote into folder " << Utf8(otherName);
     }
 }
 
@@ -249,7 +237,7 @@ TEST(HostileFolder, FolderOf250Characters) {
         const ScriptedSetup outcome = SetupOk64x128(plugin);
         EXPECT_EQ(1, outcome.messageBoxes);
         EXPECT_NE(std::string::npos, outcome.message.find("qvfilters.ini")) << outcome.message;
-        EXPECT_EQ(kCyanIni, ReadFileW(LongPathW(folder + "\\qvfilters.ini")));
+        EXPECT_EQ(kCyanIni, TempFolder::ReadBytes(LongPathW(folder + "\\qvfilters.ini")));
         EXPECT_EQ("", RunColorize(plugin, kPale)) << "after OK";
     }
 }

@@ -88,6 +88,18 @@ bool TempFolder::WriteBytes(const std::string& folder, const std::string& fileNa
     return ok && written == bytes.size();
 }
 
+std::string TempFolder::ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string bytes;
+    char part[4096];
+    DWORD n = 0;
+    while (ReadFile(file, part, sizeof part, &n, nullptr) && n) bytes.append(part, n);
+    CloseHandle(file);
+    return bytes;
+}
+
 std::string ExeFolder() {
     char path[MAX_PATH];
     const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -26,6 +26,8 @@ public:
 
     // Writes bytes as the whole file folder\fileName.
     static bool WriteBytes(const std::string& folder, const std::string& fileName, const std::string& bytes);
+    // The whole file, "" when it cannot be read.
+    static std::string ReadBytes(const std::wstring& path);
 
 private:
     std::string path;

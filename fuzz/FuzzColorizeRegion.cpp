@@ -5,17 +5,9 @@
 
 #include "colorize/Tint.h"
 #include "fuzz/FuzzInput.h"
+#include "tests/common/ReferenceTint.h"
 
 namespace {
-
-uint32_t Literal(uint32_t p, GuideColor c) {
-    const double yc = (c.green * 0.587 + c.red * 0.299) + c.blue * 0.114;
-    const double dR = c.red - yc, dB = c.blue - yc, k = (dR * 0.299 + dB * 0.114) * 1.7035775127768313;
-    const int b = p & 0xFF, g = p >> 8 & 0xFF, r = p >> 16 & 0xFF;
-    const double y = (b * 0.114 + g * 0.587) + r * 0.299;
-    auto clamp = [](int v) { return uint32_t(v < 0 ? 0 : v > 255 ? 255 : v); };
-    return (p & 0xFF000000u) | clamp(int(dR + y)) << 16 | clamp(int(y - k)) << 8 | clamp(int(dB + y));
-}
 
 int PPI_CALLBACK Count(int done, int total, void* user) {
     int& last = *static_cast<int*>(user);
@@ -50,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int x = 0; x < stride; ++x) {
             const size_t i = size_t(y) * stride + x;
             const bool inside = x >= left && x < right && y >= top && y < bottom;
-            if (out[i] != (inside ? Literal(original[i], guide) : before[i])) std::abort();
+            if (out[i] != (inside ? ReferenceTint(original[i], {guide.red, guide.green, guide.blue}) : before[i])) std::abort();
         }
     return 0;
 }

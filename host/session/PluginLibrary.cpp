@@ -94,7 +94,11 @@ PluginLibrary::PluginLibrary(const std::wstring& file) {
 
     // A full path, so no other module of that name is picked up from the
     // search path; its own folder is searched for what it needs.
-    module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // A file name without an extension would get ".dll" added; a trailing dot
+    // keeps it as it is.
+    const size_t name = path.find_last_of(L"\\/");
+    const bool bare = path.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos;
+    module = LoadLibraryExW((bare ? path + L"." : path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module) {
         const DWORD error = GetLastError();
         throw HostError("cannot load plug-in " + Quoted(file) + ": " + LoadFailure(path, error));
@@ -125,8 +129,8 @@ WORD PluginLibrary::RawInfo(char* buffer, int length) const {
 
 int PluginLibrary::RawCount() const { return Call("PBF_FilterCount", filterCount); }
 
-void PluginLibrary::RawNames(int index, char* category, int categoryLength, char* name, int nameLength) const {
-    Call("PBF_GetName", getName, index, category, categoryLength, name, nameLength);
+char* PluginLibrary::RawNames(int index, char* category, int categoryLength, char* name, int nameLength) const {
+    return Call("PBF_GetName", getName, index, category, categoryLength, name, nameLength);
 }
 
 std::string PluginLibrary::Info() const {
@@ -173,12 +177,14 @@ void PluginLibrary::CheckIndex(int index) const {
                         kExitUsage);
 }
 
-int PluginLibrary::Execute(int index, uint32_t* source, uint32_t* destination, FilterRect* rect, int stride,
+int PluginLibrary::Execute(int index, void* source, void* destination, FilterRect* rect, int stride,
                            ProgressCallback callback, void* userData) const {
-    // The four arguments the plug-in passes through unread get zero.
-    return Call("PBF_Execute", execute, index, 0, source, destination, 0, rect, 0, stride, 0, callback, userData);
+    // The four arguments the plug-in passes through unread get odd values,
+    // so a plug-in that reads them shows it.
+    return Call("PBF_Execute", execute, index, 0x2222, source, destination, 0x5555, rect, 0x7777, stride, 0x9999,
+                callback, userData);
 }
 
-int PluginLibrary::Setup(int index, HWND parent, uint32_t* pixels, int width, int height) const {
+int PluginLibrary::Setup(int index, HWND parent, void* pixels, int width, int height) const {
     return Call("PBF_Setup", setup, index, parent, pixels, width, height);
 }

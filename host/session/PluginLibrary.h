@@ -26,9 +26,10 @@ public:
     // Throws HostError unless index is one of the plug-in's filters.
     void CheckIndex(int index) const;
 
-    int Execute(int index, uint32_t* source, uint32_t* destination, FilterRect* rect, int stride,
-                ProgressCallback callback, void* userData) const;
-    int Setup(int index, HWND parent, uint32_t* pixels, int width, int height) const;
+    // Pixels are 32-bit words, stride words a row.
+    int Execute(int index, void* source, void* destination, FilterRect* rect, int stride, ProgressCallback callback,
+                void* userData) const;
+    int Setup(int index, HWND parent, void* pixels, int width, int height) const;
 
     const std::wstring& Path() const { return path; }
     HMODULE Module() const { return module; }
@@ -36,7 +37,7 @@ public:
     // The exports as they are, for the checks: no limits, no conversion.
     WORD RawInfo(char* buffer, int length) const;
     int RawCount() const;
-    void RawNames(int index, char* category, int categoryLength, char* name, int nameLength) const;
+    char* RawNames(int index, char* category, int categoryLength, char* name, int nameLength) const;
 
     // The first export that took other than its own arguments off the
     // stack, and what it took; empty while none did (always on 64 bits).

@@ -9,14 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "plugin/HostTypes.h"
 #include "tests/common/ReferenceTint.h"
 
-struct Region {
-    int left;
-    int top;
-    int right;
-    int bottom;
-};
+using Region = FilterRect;
 
 class TestImage {
 public:

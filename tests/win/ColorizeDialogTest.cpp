@@ -19,6 +19,7 @@
 #include "plugin/FilterModule.h"
 #include "resource.h"
 #include "settings/TintSettings.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/TempFolder.h"
 #include "ui/ColorizeDialog.h"
 #include "ui/Spectrum.h"
@@ -104,25 +105,6 @@ std::string IniString(const char* section, const char* key) {
 
 // --- driving the modal loop -----------------------------------------------------
 
-std::function<void(HWND)> gScript;
-int gEndWith = IDCANCEL;  // 0: the script ends the dialog itself
-bool gScriptRan = false;
-
-BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM result) {
-    char name[16];
-    if (GetClassNameA(hwnd, name, sizeof name) && std::strcmp(name, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        *reinterpret_cast<HWND*>(result) = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindDialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialogProc, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 void Pump(DWORD ms) {
     const DWORD end = GetTickCount() + ms;
     do {
@@ -137,56 +119,23 @@ void Pump(DWORD ms) {
 
 void Click(HWND button) { SendMessageA(button, BM_CLICK, 0, 0); }
 
-void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    // The modal loop shows the dialog only once its queue runs empty; until
-    // then keep ticking (the watchdog ends a dialog that never shows).
-    HWND dialog = FindDialog();
-    if (!dialog) return;
-    KillTimer(nullptr, id);
-    gScriptRan = true;
-    Pump(150);
-    gScript(dialog);
-    if (gEndWith && IsWindow(dialog)) Click(GetDlgItem(dialog, gEndWith));
-}
+// The last run: its message boxes, in UTF-8.
+DialogRun gLastRun;
 
-// Message boxes over the dialog (OK's, when it cannot store), read and
-// answered with OK.
-int gBoxes = 0;
-std::wstring gBoxTitle;
-std::wstring gBoxText;
-
-void CALLBACK BoxTimer(HWND, UINT, UINT_PTR, DWORD) {
-    HWND box = FindOwnedThreadDialog();
-    if (!box) return;
-    ++gBoxes;
-    wchar_t title[128] = L"";
-    GetWindowTextW(box, title, 128);
-    gBoxTitle = title;
-    gBoxText = MessageBoxText(box);
-    PressDialogButton(box, IDOK);
-}
-
-void CALLBACK WatchdogTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    ADD_FAILURE() << "watchdog: the dialog was still open";
-    if (HWND dialog = FindDialog()) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-// Runs script inside the modal loop that run starts, then presses gEndWith.
-int Drive(const std::function<void(HWND)>& script, const std::function<int()>& run) {
-    gScript = script;
-    gEndWith = IDCANCEL;
-    gScriptRan = false;
-    gBoxes = 0;
-    const UINT_PTR scriptTimer = SetTimer(nullptr, 0, 50, ScriptTimer);
-    const UINT_PTR boxTimer = SetTimer(nullptr, 0, 20, BoxTimer);
-    const UINT_PTR watchdog = SetTimer(nullptr, 0, 30000, WatchdogTimer);
-    const int result = run();
-    KillTimer(nullptr, scriptTimer);
-    KillTimer(nullptr, boxTimer);
-    KillTimer(nullptr, watchdog);
-    EXPECT_TRUE(gScriptRan) << "the dialog ended before the script ran (result " << result << ")";
-    return result;
+// Runs script inside the modal loop that run starts, once the dialog has
+// painted, then presses endWith (0: the script ends the dialog itself).
+int Drive(const std::function<void(HWND)>& script, const std::function<int()>& run, int endWith = IDCANCEL) {
+    bool ran = false;
+    gLastRun = RunScripted(run,
+                           {[](HWND) { Pump(150); },
+                            [&](HWND d) {
+                                ran = true;
+                                script(d);
+                            }},
+                           endWith);
+    EXPECT_TRUE(ran) << "the dialog ended before the script ran (result " << gLastRun.result << ")";
+    EXPECT_FALSE(gLastRun.watchdog);
+    return gLastRun.result;
 }
 
 // --- image and screen -----------------------------------------------------------
@@ -265,8 +214,18 @@ public:
     int renders = 0;
 };
 
-int RunProbe(ProbeDialog& dialog, Image& image, const std::function<void(HWND)>& script) {
-    return Drive(script, [&] { return dialog.RunModal(nullptr, image.pixels.data(), image.width, image.height); });
+// The dialog over image, with script run inside its modal loop; the
+// settings file holds ini, or is missing when ini is null.
+int RunProbe(const char* ini, const std::function<void(HWND, ProbeDialog&)>& script,
+             const Image& image = TestImage(40, 30)) {
+    if (ini) {
+        WriteIni(ini);
+    } else {
+        RemoveIni();
+    }
+    ProbeDialog dialog;
+    return Drive([&](HWND d) { script(d, dialog); },
+                 [&] { return dialog.RunModal(nullptr, image.pixels.data(), image.width, image.height); });
 }
 
 std::string ItemText(HWND dialog, int id) {
@@ -276,6 +235,13 @@ std::string ItemText(HWND dialog, int id) {
 }
 
 bool PreviewChecked(HWND dialog) { return IsDlgButtonChecked(dialog, IDC_PREVIEW_CHECK) == BST_CHECKED; }
+
+// The edit boxes and the check box as the dialog shows them.
+void ExpectShown(HWND dialog, const char* x, const char* y, bool preview) {
+    EXPECT_EQ(x, ItemText(dialog, IDC_X_EDIT));
+    EXPECT_EQ(y, ItemText(dialog, IDC_Y_EDIT));
+    EXPECT_EQ(preview, PreviewChecked(dialog));
+}
 
 int SliderPos(HWND dialog, int id) {
     return static_cast<int>(SendMessageA(GetDlgItem(dialog, id), TBM_GETPOS, 0, 0));
@@ -317,8 +283,10 @@ void Scroll(HWND dialog, int sliderId, int code, int position = 0) {
     SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(code, position), reinterpret_cast<LPARAM>(GetDlgItem(dialog, sliderId)));
 }
 
-// Makes the colour field's client area exactly width x height.
-void SizeField(HWND field, int width, int height) {
+// Makes the colour field's client area exactly width x height; false when
+// there is no field.
+bool SizeField(HWND field, int width, int height) {
+    if (!field) return false;
     RECT wr, cr;
     GetWindowRect(field, &wr);
     GetClientRect(field, &cr);
@@ -326,6 +294,7 @@ void SizeField(HWND field, int width, int height) {
     SetWindowPos(field, nullptr, 0, 0, width + bw, height + bh, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(field, nullptr, TRUE);
     UpdateWindow(field);
+    return true;
 }
 
 void FieldMouse(HWND field, UINT message, WPARAM flags, int x, int y) {
@@ -335,10 +304,7 @@ void FieldMouse(HWND field, UINT message, WPARAM flags, int x, int y) {
 // --- tests ----------------------------------------------------------------------
 
 TEST(ColorizeDialog, OpensWithoutSettingsAtTheDefaultPosition) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    const int result = RunProbe(dialog, image, [&](HWND d) {
+    const int result = RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
         EXPECT_EQ("255", ItemText(d, IDC_Y_EDIT));
         EXPECT_TRUE(PreviewChecked(d));
@@ -354,11 +320,8 @@ TEST(ColorizeDialog, OpensWithoutSettingsAtTheDefaultPosition) {
 }
 
 TEST(ColorizeDialog, TemplateFollowsTheUserLanguage) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
     const bool japanese = PRIMARYLANGID(GetUserDefaultLangID()) == LANG_JAPANESE;
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe(nullptr, [&](HWND d, ProbeDialog&) {
         wchar_t caption[32] = L"";
         GetWindowTextW(d, caption, 32);
         EXPECT_EQ(std::wstring(japanese ? L"\u5358\u8272\u52B9\u679C" : L"Colorize"), caption);
@@ -366,24 +329,18 @@ TEST(ColorizeDialog, TemplateFollowsTheUserLanguage) {
 }
 
 TEST(ColorizeDialog, StoredPositionOutOfRangeOpensAtTheStartValues) {
-    WriteIni("[HueTint]\r\nx=300\r\ny=-5\r\npreview=0\r\n");
-    const std::string before = ReadIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    const char kStored[] = "[HueTint]\r\nx=300\r\ny=-5\r\npreview=0\r\n";
+    RunProbe(kStored, [&](HWND d, ProbeDialog&) {
         EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
         EXPECT_EQ("255", ItemText(d, IDC_Y_EDIT));
         EXPECT_FALSE(PreviewChecked(d));
         EXPECT_EQ("R:255 G:0 B:0", ItemText(d, IDC_GUIDE_LABEL));
     });
-    EXPECT_EQ(before, ReadIni());
+    EXPECT_EQ(kStored, ReadIni());
 }
 
 TEST(ColorizeDialog, StoredPositionOpensWithLabelSlidersAndMarker) {
-    WriteIni("[HueTint]\r\nx=64\r\ny=128\r\npreview=1\r\n");
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe("[HueTint]\r\nx=64\r\ny=128\r\npreview=1\r\n", [&](HWND d, ProbeDialog& dialog) {
         ExpectPosition(d, dialog, 64, 128, "open");
         EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
         RECT rc;
@@ -394,10 +351,7 @@ TEST(ColorizeDialog, StoredPositionOpensWithLabelSlidersAndMarker) {
 }
 
 TEST(ColorizeDialog, EditBoxesAcceptOnlyZeroAndOneTo255WithoutLeadingZero) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         struct Step {
             const char* text;
             int x;
@@ -437,10 +391,7 @@ TEST(ColorizeDialog, EditBoxesAcceptOnlyZeroAndOneTo255WithoutLeadingZero) {
 // Backspace. A refused text comes back selected whole, so the next digit
 // replaces it instead of landing in front of it.
 TEST(ColorizeDialog, PutBackValueIsSelectedForTheNextDigit) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         struct Typing {
             const char* keys;
             int x;
@@ -473,10 +424,7 @@ TEST(ColorizeDialog, PutBackValueIsSelectedForTheNextDigit) {
 }
 
 TEST(ColorizeDialog, SliderStepsGoThroughTheEditBox) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         HWND xs = GetDlgItem(d, IDC_X_SLIDER);
         HWND ys = GetDlgItem(d, IDC_Y_SLIDER);
         struct Step {
@@ -536,10 +484,7 @@ TEST(ColorizeDialog, SliderStepsGoThroughTheEditBox) {
 }
 
 TEST(ColorizeDialog, SpinButtonsStepTheEditBoxWithinRange) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         HWND spin = GetDlgItem(d, IDC_X_SPIN);
         RECT rc;
         GetClientRect(spin, &rc);
@@ -569,13 +514,9 @@ TEST(ColorizeDialog, SpinButtonsStepTheEditBoxWithinRange) {
 }
 
 TEST(ColorizeDialog, ColourFieldPicksAndDrags) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         HWND field = dialog.Field().Window();
-        ASSERT_TRUE(field);
-        SizeField(field, 162, 81);
+        ASSERT_TRUE(SizeField(field, 162, 81));
         RECT rc;
         GetClientRect(field, &rc);
         ASSERT_EQ(162, rc.right);
@@ -625,13 +566,9 @@ TEST(ColorizeDialog, ColourFieldPicksAndDrags) {
 }
 
 TEST(ColorizeDialog, ColourFieldShowsTheSpectrumAndMovesItsMarker) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         HWND field = dialog.Field().Window();
-        ASSERT_TRUE(field);
-        SizeField(field, 162, 81);
+        ASSERT_TRUE(SizeField(field, 162, 81));
         FieldMouse(field, WM_LBUTTONDOWN, MK_LBUTTON, 81, 40);  // marker at 80, 40
         int w, h;
         std::vector<uint32_t> screen = Capture(field, w, h);
@@ -688,10 +625,8 @@ int ComparePreview(HWND previewWindow, const Image& image, int scrollX, int scro
 }
 
 TEST(ColorizeDialog, PreviewShowsTheTintAndFollowsTheCheckBox) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    const Image image = TestImage(40, 30);
+    RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         HWND previewWindow = GetDlgItem(d, IDC_PREVIEW);
         auto compare = [&](bool tinted, int x, int y, const char* step) {
             EXPECT_EQ(0, ComparePreview(previewWindow, image, 0, 0, tinted, x, y, step)) << step;
@@ -712,14 +647,12 @@ TEST(ColorizeDialog, PreviewShowsTheTintAndFollowsTheCheckBox) {
         compare(false, 0, 0, "unchecked, X 200");
         Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
         compare(true, 200, 128, "checked again");
-    });
+    }, image);
 }
 
 TEST(ColorizeDialog, PannedPreviewTintsTheVisiblePart) {
-    WriteIni("[HueTint]\r\nx=170\r\ny=200\r\n");
-    Image image = TestImage(400, 300);
-    ProbeDialog dialog;
-    RunProbe(dialog, image, [&](HWND d) {
+    const Image image = TestImage(400, 300);
+    RunProbe("[HueTint]\r\nx=170\r\ny=200\r\n", [&](HWND d, ProbeDialog& dialog) {
         HWND previewWindow = GetDlgItem(d, IDC_PREVIEW);
         EXPECT_EQ(0, ComparePreview(previewWindow, image, 0, 0, true, 170, 200, "unpanned"));
         // Drag the image 30 left and 20 up.
@@ -731,15 +664,12 @@ TEST(ColorizeDialog, PannedPreviewTintsTheVisiblePart) {
         EXPECT_EQ(0, ComparePreview(previewWindow, image, 30, 20, true, 170, 200, "panned"));
         SetDlgItemTextA(d, IDC_Y_EDIT, "90");
         EXPECT_EQ(0, ComparePreview(previewWindow, image, 30, 20, true, 170, 90, "panned, Y 90"));
-    });
+    }, image);
 }
 
 TEST(ColorizeDialog, WriteItemIntToIniWritesOnlyIntegerTexts) {
-    RemoveIni();
-    Image image = TestImage(40, 30);
-    ProbeDialog dialog;
     const std::wstring ini(gIni.begin(), gIni.end());  // a temporary folder: ASCII
-    RunProbe(dialog, image, [&](HWND d) {
+    RunProbe(nullptr, [&](HWND d, ProbeDialog&) {
         SetDlgItemTextA(d, IDC_X_EDIT, "77");
         EXPECT_EQ(1, WriteItemIntToIni(d, L"Probe", L"x", IDC_X_EDIT, ini.c_str()));
         EXPECT_EQ(0, WriteItemIntToIni(d, L"Probe", L"label", IDC_GUIDE_LABEL, ini.c_str()));
@@ -762,12 +692,14 @@ int HostSetup(Image& image, const std::function<void(HWND)>& script, int endWith
         reinterpret_cast<void*>(GetProcAddress(plugin ? plugin : gPlugin, "PBF_Setup")));
     EXPECT_TRUE(setup);
     if (!setup) return -1;
-    return Drive(
-        [&](HWND d) {
-            gEndWith = endWith;
-            script(d);
-        },
-        [&] { return setup(0, nullptr, image.pixels.data(), image.width, image.height); });
+    return Drive(script, [&] { return setup(0, nullptr, image.pixels.data(), image.width, image.height); }, endWith);
+}
+
+// The keys of kForeignIni as the profile functions read them.
+std::string IniKeys() {
+    return "x=" + IniString("HueTint", "x") + " y=" + IniString("HueTint", "y") + " preview=" +
+           IniString("HueTint", "preview") + " extra=" + IniString("HueTint", "extra") +
+           " keep=" + IniString("Other", "keep") + " z=" + IniString("Last", "z");
 }
 
 const char kForeignIni[] =
@@ -820,12 +752,7 @@ TEST(ColorizeSetup, OkStoresOwnKeysAndKeepsTheRest) {
                          EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
                      },
                      IDOK));
-    EXPECT_EQ(64, IniInt("HueTint", "x"));
-    EXPECT_EQ(128, IniInt("HueTint", "y"));
-    EXPECT_EQ("0", IniString("HueTint", "preview"));
-    EXPECT_EQ("zz", IniString("HueTint", "extra"));
-    EXPECT_EQ("1", IniString("Other", "keep"));
-    EXPECT_EQ("3", IniString("Last", "z"));
+    EXPECT_EQ("x=64 y=128 preview=0 extra=zz keep=1 z=3", IniKeys());
     TintSettings settings;
     ReadTintSettings(settings);
     EXPECT_EQ(191, settings.red);
@@ -848,9 +775,7 @@ TEST(ColorizeSetup, OkStoresOwnKeysAndKeepsTheRest) {
     EXPECT_EQ(0, HostSetup(
                      image,
                      [](HWND d) {
-                         EXPECT_EQ("64", ItemText(d, IDC_X_EDIT));
-                         EXPECT_EQ("128", ItemText(d, IDC_Y_EDIT));
-                         EXPECT_FALSE(PreviewChecked(d));
+                         ExpectShown(d, "64", "128", false);
                          EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
                      },
                      IDCANCEL));
@@ -935,12 +860,6 @@ void Choose64x128(HWND d) {
     Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
 }
 
-std::string Narrow(const std::wstring& text) {
-    char utf8[4096] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
-    return utf8;
-}
-
 // OK that cannot store: Setup still returns 1 and a message box owned by the
 // dialog, in its language, names the file and says why; the file keeps the
 // earlier position (a later key that fails puts the earlier ones back); runs
@@ -977,35 +896,23 @@ TEST(ColorizeSetup, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
         c.arrange();
         EXPECT_EQ(1, HostSetup(image, Choose64x128, IDOK));
         faults.PassAll();
-        EXPECT_EQ(1, gBoxes);
-        EXPECT_EQ(japanese ? L"\u5358\u8272\u52B9\u679C" : L"Colorize", gBoxTitle);  // 単色効果
-        const std::string text = Narrow(gBoxText);
+        EXPECT_EQ(1, gLastRun.messageBoxes);
+        EXPECT_EQ(japanese ? "単色効果" : "Colorize", gLastRun.boxTitle);
+        const std::string text = gLastRun.message;
         EXPECT_NE(std::string::npos, text.find(c.file)) << text;
         EXPECT_NE(std::string::npos, text.find(japanese ? "X 64\xE3\x80\x81Y 128" : "X 64, Y 128")) << text;
         // The earlier position and everything else, as the profile functions
         // read it (they may have rewritten the file in their own layout).
         if (GetFileAttributesA(gIni.c_str()) != FILE_ATTRIBUTE_DIRECTORY) {
-            EXPECT_EQ(10, IniInt("HueTint", "x"));
-            EXPECT_EQ(20, IniInt("HueTint", "y"));
-            EXPECT_EQ("1", IniString("HueTint", "preview"));
-            EXPECT_EQ("zz", IniString("HueTint", "extra"));
-            EXPECT_EQ("1", IniString("Other", "keep"));
-            EXPECT_EQ("3", IniString("Last", "z"));
+            EXPECT_EQ("x=10 y=20 preview=1 extra=zz keep=1 z=3", IniKeys());
         }
         EXPECT_EQ("", RunTintsWith(gPlugin, 64, 128));
-        EXPECT_EQ(0, HostSetup(
-                         image,
-                         [](HWND d) {
-                             EXPECT_EQ("64", ItemText(d, IDC_X_EDIT));
-                             EXPECT_EQ("128", ItemText(d, IDC_Y_EDIT));
-                             EXPECT_FALSE(PreviewChecked(d));
-                         },
-                         IDCANCEL));
+        EXPECT_EQ(0, HostSetup(image, [](HWND d) { ExpectShown(d, "64", "128", false); }, IDCANCEL));
         // Once OK stores, the file counts again.
         RemoveDirectoryA(gIni.c_str());
         WriteIni(kForeignIni);
         EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
-        EXPECT_EQ(0, gBoxes);
+        EXPECT_EQ(0, gLastRun.messageBoxes);
         EXPECT_EQ(64, IniInt("HueTint", "x"));
         EXPECT_EQ(128, IniInt("HueTint", "y"));
         EXPECT_EQ("zz", IniString("HueTint", "extra"));
@@ -1034,7 +941,7 @@ TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
                          SetDlgItemTextA(d, IDC_X_EDIT, "64");
                      },
                      IDOK, plugin));
-    EXPECT_EQ(1, gBoxes);
+    EXPECT_EQ(1, gLastRun.messageBoxes);
     EXPECT_EQ("", RunTintsWith(plugin, 64, 255));
     FreeLibrary(plugin);
     WIN32_FIND_DATAW found;
@@ -1071,7 +978,7 @@ TEST(ColorizeSetup, EveryAllocationFailing) {
     EXPECT_LT(0, faults.Failures()) << "no allocation was tried";
     EXPECT_EQ("", RunTintsWith(gPlugin, 64, 128));
     faults.PassAll();
-    EXPECT_EQ(0, gBoxes);
+    EXPECT_EQ(0, gLastRun.messageBoxes);
     EXPECT_EQ(64, IniInt("HueTint", "x"));
     EXPECT_EQ(128, IniInt("HueTint", "y"));
     RemoveIni();

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/win/PluginLibrary.h"
+#include "host/session/PluginLibrary.h"
+#include "tests/win/TempFolder.h"
 
 namespace {
 
@@ -42,12 +43,11 @@ std::string Expected(const std::string& text, int length) {
 
 class ExportTest : public ::testing::Test {
 protected:
-    ExportTest() : plugin(BuiltPluginPath()) {}
-    void SetUp() override { ASSERT_TRUE(plugin.Loaded()) << BuiltPluginPath() << " error " << GetLastError(); }
+    ExportTest() : plugin(WidePath(BuiltPluginPath())) {}
     PluginLibrary plugin;
 };
 
-TEST_F(ExportTest, TwoFilters) { EXPECT_EQ(2, plugin.FilterCount()); }
+TEST_F(ExportTest, TwoFilters) { EXPECT_EQ(2, plugin.RawCount()); }
 
 TEST_F(ExportTest, DecoratedNamesAreTheSameFunctions) {
     const struct {
@@ -59,9 +59,9 @@ TEST_F(ExportTest, DecoratedNamesAreTheSameFunctions) {
         {"PBF_Setup", "_PBF_Setup@20"},
     };
     for (const auto& n : names) {
-        const FARPROC plain = plugin.Proc(n.plain);
+        const FARPROC plain = GetProcAddress(plugin.Module(), n.plain);
         EXPECT_NE(nullptr, plain) << n.plain;
-        EXPECT_EQ(plain, plugin.Proc(n.decorated)) << n.plain << " vs " << n.decorated;
+        EXPECT_EQ(plain, GetProcAddress(plugin.Module(), n.decorated)) << n.plain << " vs " << n.decorated;
     }
 }
 
@@ -73,7 +73,7 @@ TEST_F(ExportTest, FilterTextsAreExactCp932Bytes) {
     } filters[] = {{0, kCategory, kName0}, {1, kCategory, kName1}};
     for (const auto& f : filters) {
         std::string category(kBufferSize, kCanary), name(kBufferSize, kCanary);
-        char* result = plugin.GetName(f.index, &category[0], 64, &name[0], 64);
+        char* result = plugin.RawNames(f.index, &category[0], 64, &name[0], 64);
         EXPECT_EQ(&name[0], result) << "returns the name buffer";
         EXPECT_EQ(Hex(Expected(f.category, 64)), Hex(category)) << "category of filter " << f.index;
         EXPECT_EQ(Hex(Expected(f.name, 64)), Hex(name)) << "name of filter " << f.index;
@@ -109,7 +109,7 @@ TEST_F(ExportTest, GetNameBufferSemantics) {
     };
     for (const LengthCase& c : cases) {
         std::string category(kBufferSize, kCanary), name(kBufferSize, kCanary);
-        char* result = plugin.GetName(c.index, &category[0], c.categoryLength, &name[0], c.nameLength);
+        char* result = plugin.RawNames(c.index, &category[0], c.categoryLength, &name[0], c.nameLength);
         const bool inside = c.index == 0 || c.index == 1;
         const std::string& wantName = c.index == 0 ? kName0 : kName1;
         EXPECT_EQ(&name[0], result);
@@ -122,7 +122,7 @@ TEST_F(ExportTest, GetNameBufferSemantics) {
 
 TEST_F(ExportTest, PluginInfoIsOneLineOf63Characters) {
     std::string info(kBufferSize, kCanary);
-    EXPECT_EQ(1, plugin.GetPluginInfo(&info[0], 80));
+    EXPECT_EQ(1, plugin.RawInfo(&info[0], 80));
     const size_t length = std::strlen(info.c_str());
     EXPECT_EQ(63u, length) << info.c_str();
     for (size_t i = 0; i < length; ++i)
@@ -132,11 +132,11 @@ TEST_F(ExportTest, PluginInfoIsOneLineOf63Characters) {
 
 TEST_F(ExportTest, PluginInfoBufferSemantics) {
     std::string full(kBufferSize, kCanary);
-    ASSERT_EQ(1, plugin.GetPluginInfo(&full[0], 64));
+    ASSERT_EQ(1, plugin.RawInfo(&full[0], 64));
     const std::string text = full.substr(0, 63);
     for (int length : {64, 63, 62, 10, 1, 0, -1, -64, INT_MIN}) {
         std::string info(kBufferSize, kCanary);
-        EXPECT_EQ(1, plugin.GetPluginInfo(&info[0], length)) << "length " << length;
+        EXPECT_EQ(1, plugin.RawInfo(&info[0], length)) << "length " << length;
         EXPECT_EQ(Hex(Expected(text, length < 0 ? 0 : length)), Hex(info)) << "length " << length;
     }
 }

@@ -22,7 +22,7 @@
 #include "host/faults/FaultWorker.h"
 #include "host/session/GuardedMemory.h"
 #include "host/session/PluginLibrary.h"
-#include "tests/win/SetupDriver.h"
+#include "tests/win/DialogDriver.h"
 
 namespace {
 
@@ -86,7 +86,7 @@ public:
         script.clickPerMille = {250, 500};
         script.dragToPerMille = {700, 300};
         script.togglePreview = true;
-        const SetupOutcome o = RunScripted(
+        const ScriptedSetup o = RunScripted(
             [&] { return plugin.Setup(0, nullptr, pixels.Data(), kWidth, kHeight); }, script);
         result = o.result;
         if (o.watchdog) return "a hang: the set-up dialog stayed open after OK, ended by force";

@@ -18,9 +18,9 @@
 #include "host/session/HostEnvironment.h"
 #include "host/session/PluginLibrary.h"
 #include "tests/common/TestImage.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/HostAnswer.h"
 #include "tests/win/HostControls.h"
-#include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -134,7 +134,7 @@ protected:
         script.y = 100;
         TestImage pixels = random;
         const UINT_PTR timer = SetTimer(nullptr, 0, 10, NoteLoopState);
-        SetupOutcome outcome;
+        ScriptedSetup outcome;
         EXPECT_EQ("", AsHost(env, [&] {
             outcome = RunScripted(
                 [&] { return plugin.Setup(0, nullptr, static_cast<uint32_t*>(pixels.Data()), kWidth, kHeight); },

@@ -5,9 +5,10 @@
 
 #include <cstring>
 
+#include "host/session/PluginLibrary.h"
 #include "tests/common/TestImage.h"
 #include "tests/win/HostAnswer.h"
-#include "tests/win/PluginLibrary.h"
+#include "tests/win/TempFolder.h"
 
 extern "C" int WINAPI PBF_QueryClientInfo(int code, void* out);
 
@@ -15,11 +16,8 @@ namespace {
 
 class HostQueryTest : public ::testing::Test {
 protected:
-    HostQueryTest() : plugin(BuiltPluginPath()) {}
-    void SetUp() override {
-        ASSERT_TRUE(plugin.Loaded());
-        TheHostAnswer() = HostAnswer();
-    }
+    HostQueryTest() : plugin(WidePath(BuiltPluginPath())) {}
+    void SetUp() override { TheHostAnswer() = HostAnswer(); }
 
     // Runs filter index over one row of pixels in place; returns the result.
     std::vector<uint32_t> RunRow(int index, std::vector<uint32_t> pixels) {
@@ -78,7 +76,7 @@ TEST_F(HostQueryTest, NotAskedByTheOtherCalls) {
     RunRow(-1, row);
     EXPECT_EQ(1, plugin.Setup(1, nullptr, row.data(), 5, 1));
     char name[64], category[64];
-    plugin.GetName(1, category, 64, name, 64);
+    plugin.RawNames(1, category, 64, name, 64);
     EXPECT_TRUE(TheHostAnswer().codes.empty()) << TheHostAnswer().codes.size() << " calls";
 }
 

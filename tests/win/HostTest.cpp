@@ -16,6 +16,7 @@
 #include "host/cli/ProgressBar.h"
 #include "host/image/OutputFile.h"
 #include "host/image/WicImage.h"
+#include "tests/common/ReferenceTint.h"
 
 namespace {
 
@@ -132,17 +133,6 @@ bool ReadPng(const std::string& path, Pixels& image) {
     } catch (const std::exception&) {
         return false;
     }
-}
-
-// The tint, written out again from its formula.
-uint32_t Tinted(uint32_t pixel, int rc, int gc, int bc) {
-    const int b = pixel & 0xFF, g = (pixel >> 8) & 0xFF, r = (pixel >> 16) & 0xFF;
-    const double y = (b * 0.114 + g * 0.587) + r * 0.299;
-    const double yc = (gc * 0.587 + rc * 0.299) + bc * 0.114;
-    const double dR = rc - yc, dB = bc - yc;
-    const double k = (dR * 0.299 + dB * 0.114) * 1.7035775127768313;
-    auto clamp = [](double v) { return static_cast<uint32_t>(std::min(255, std::max(0, static_cast<int>(v)))); };
-    return (pixel & 0xFF000000u) | (clamp(dR + y) << 16) | (clamp(y - k) << 8) | clamp(dB + y);
 }
 
 std::string Hex(uint32_t p) {
@@ -297,12 +287,12 @@ TEST_F(HostTest, DrawColorRunTintsEveryPixel) {
     struct Case {
         const char* drawColor;  // null: the host's default, black
         const char* out;
-        int r, g, b;
+        ReferenceGuide guide;
     };
     const Case cases[] = {
-        {"0000FF", "blue.bmp", 0, 0, 255},  {"FF0000", "red.png", 255, 0, 0},
-        {"#2060C0", "mid.bmp", 0x20, 0x60, 0xC0}, {"ffffff", "white.png", 255, 255, 255},
-        {nullptr, "black.bmp", 0, 0, 0},
+        {"0000FF", "blue.bmp", {0, 0, 255}},  {"FF0000", "red.png", {255, 0, 0}},
+        {"#2060C0", "mid.bmp", {0x20, 0x60, 0xC0}}, {"ffffff", "white.png", {255, 255, 255}},
+        {nullptr, "black.bmp", {0, 0, 0}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"run", plugin, "1", dir + "in.bmp", dir + c.out};
@@ -318,7 +308,7 @@ TEST_F(HostTest, DrawColorRunTintsEveryPixel) {
         ASSERT_EQ(source.height, out.height);
         for (int y = 0; y < out.height; ++y)
             for (int x = 0; x < out.width; ++x)
-                ASSERT_EQ(Hex(Tinted(source.At(x, y), c.r, c.g, c.b)), Hex(out.At(x, y)))
+                ASSERT_EQ(Hex(ReferenceTint(source.At(x, y), c.guide)), Hex(out.At(x, y)))
                     << c.out << " at " << x << "," << y << " from " << Hex(source.At(x, y));
     }
     EXPECT_EQ((std::vector<std::string>{"black.bmp", "blue.bmp", "in.bmp", "mid.bmp", "red.png", "white.png"}),
@@ -334,7 +324,7 @@ TEST_F(HostTest, RectangleLimitsTheChange) {
     for (int y = 0; y < out.height; ++y)
         for (int x = 0; x < out.width; ++x) {
             const bool inside = x >= 2 && x < 5 && y >= 1 && y < 4;
-            const uint32_t expected = inside ? Tinted(source.At(x, y), 0, 255, 0) : source.At(x, y);
+            const uint32_t expected = inside ? ReferenceTint(source.At(x, y), {0, 255, 0}) : source.At(x, y);
             ASSERT_EQ(Hex(expected), Hex(out.At(x, y))) << x << "," << y << (inside ? " inside" : " outside");
         }
 }
@@ -349,7 +339,7 @@ TEST_F(HostTest, ColorizeWithoutSettingsTintsRed) {
     Pixels out;
     ASSERT_TRUE(ReadBmp(dir + "out.bmp", out));
     for (size_t i = 0; i < out.px.size(); ++i)
-        ASSERT_EQ(Hex(Tinted(source.px[i], 255, 0, 0)), Hex(out.px[i])) << "pixel " << i;
+        ASSERT_EQ(Hex(ReferenceTint(source.px[i], {255, 0, 0})), Hex(out.px[i])) << "pixel " << i;
 }
 
 TEST_F(HostTest, ErrorsGiveOneLineAndWriteNothing) {
@@ -479,7 +469,7 @@ TEST_F(HostTest, OutputOverInputInAnySpelling) {
     for (const std::string& out : spellings) {
         const Result r = Host({"run", plugin, "1", in, out, "--draw-color", "2060C0"});
         ASSERT_EQ(0u, r.exitCode) << out << "\n" << r;
-        for (uint32_t& p : expected.px) p = Tinted(p, 0x20, 0x60, 0xC0);
+        for (uint32_t& p : expected.px) p = ReferenceTint(p, {0x20, 0x60, 0xC0});
         Pixels result;
         ASSERT_TRUE(ReadBmp(in, result)) << out;
         ASSERT_EQ(expected.px.size(), result.px.size()) << out;
@@ -551,7 +541,7 @@ TEST_F(HostTest, BatchWritesEachFileOrReportsIt) {
             Pixels result;
             ASSERT_TRUE(ReadPng(c.folder + name, result)) << name;
             for (size_t i = 0; i < result.px.size(); ++i)
-                ASSERT_EQ(Hex(Tinted(source.px[i], 0, 0, 0)), Hex(result.px[i])) << name << " pixel " << i;
+                ASSERT_EQ(Hex(ReferenceTint(source.px[i], {0, 0, 0})), Hex(result.px[i])) << name << " pixel " << i;
             if (c.folder == out) DeleteFileA((out + name).c_str());
         }
     }
@@ -726,7 +716,7 @@ TEST_F(HostTest, SetupWithoutDialogSaysRunAndRuns) {
     Pixels out;
     ASSERT_TRUE(ReadBmp(dir + "out.bmp", out));
     for (size_t i = 0; i < out.px.size(); ++i)
-        ASSERT_EQ(Hex(Tinted(source.px[i], 0, 0, 255)), Hex(out.px[i])) << "pixel " << i;
+        ASSERT_EQ(Hex(ReferenceTint(source.px[i], {0, 0, 255})), Hex(out.px[i])) << "pixel " << i;
 }
 
 // The failed screenshot fails the command: --run writes nothing either.
@@ -797,7 +787,8 @@ TEST_F(HostTest, TransparencyIsKept) {
         ASSERT_TRUE(path.back() == 'p' ? ReadBmp(path, result) : ReadPng(path, result)) << path;
         ASSERT_EQ(transparent.pixels.size(), result.px.size());
         for (size_t i = 0; i < result.px.size(); ++i)
-            ASSERT_EQ(Hex(Tinted(transparent.pixels[i], 0x20, 0x60, 0xC0)), Hex(result.px[i])) << out << " pixel " << i;
+            ASSERT_EQ(Hex(ReferenceTint(transparent.pixels[i], {0x20, 0x60, 0xC0})), Hex(result.px[i]))
+                << out << " pixel " << i;
     }
 }
 
@@ -834,7 +825,7 @@ TEST_F(HostTest, ChartIsAPngInputForARun) {
     ASSERT_TRUE(ReadBmp(dir + "out.bmp", out));
     ASSERT_EQ(chart.px.size(), out.px.size());
     for (size_t i = 0; i < out.px.size(); ++i)
-        ASSERT_EQ(Hex(Tinted(chart.px[i], 0x20, 0x60, 0xC0)), Hex(out.px[i])) << "pixel " << i;
+        ASSERT_EQ(Hex(ReferenceTint(chart.px[i], {0x20, 0x60, 0xC0})), Hex(out.px[i])) << "pixel " << i;
 }
 
 TEST(HostCommandLine, Integers) {

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "host/session/GuardedMemory.h"
+#include "host/session/PluginLibrary.h"
 #include "tests/common/TestImage.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/HostControls.h"
-#include "tests/win/PluginLibrary.h"
-#include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -30,8 +30,6 @@ const ReferenceGuide kPale = {191, 255, 127};   // x 64, y 128
 const ReferenceGuide kBlueish = {0, 4, 255};    // x 170, y 255
 const char kCyanIni[] = "[HueTint]\r\nx=128\r\ny=255\r\n";
 const char kBlueishIni[] = "[HueTint]\r\nx=170\r\ny=255\r\n";
-
-std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 std::string Utf8(const std::wstring& wide) {
     const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -51,18 +49,6 @@ bool WriteFileW(const std::wstring& path, const std::string& bytes) {
     const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
-}
-
-std::string ReadFileW(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "(no file)";
-    std::string out;
-    char part[512];
-    DWORD n = 0;
-    while (ReadFile(file, part, sizeof part, &n, nullptr) && n) out.append(part, n);
-    CloseHandle(file);
-    return out;
 }
 
 // The key's value in the settings file's text, "" when missing.
@@ -94,12 +80,12 @@ std::string RunColorize(const PluginLibrary& plugin, ReferenceGuide guide) {
 }
 
 // Set-up with OK at X 64, Y 128 through the dialog.
-SetupOutcome SetupOk64x128(const PluginLibrary& plugin) {
+ScriptedSetup SetupOk64x128(const PluginLibrary& plugin) {
     GuardedPixels pixels(64, 16);
     SetupScript script;
     script.x = 64;
     script.y = 128;
-    const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, pixels.Data(), 64, 16, script);
+    const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, pixels.Data(), 64, 16, script);
     EXPECT_FALSE(outcome.watchdog);
     EXPECT_TRUE(outcome.dialogSeen);
     EXPECT_EQ(1, outcome.result);
@@ -148,20 +134,19 @@ void CheckFolder(const std::wstring& name) {
     std::wstring otherName;
     const AnsiView view = ViewOf(name, &otherName);
     TempFolder base;
-    const std::wstring folder = Widen(base.Path()) + L"\\" + name;
+    const std::wstring folder = WidePath(base.Path()) + L"\\" + name;
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
     const std::wstring pluginPath = folder + L"\\qvhuetint.ppi";
-    ASSERT_TRUE(CopyFileW(Widen(BuiltPluginPath()).c_str(), pluginPath.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(WidePath(BuiltPluginPath()).c_str(), pluginPath.c_str(), FALSE));
     const std::wstring ini = folder + L"\\qvfilters.ini";
     ASSERT_TRUE(WriteFileW(ini, kCyanIni));
-    const std::wstring otherIni = Widen(base.Path()) + L"\\" + otherName + L"\\qvfilters.ini";
+    const std::wstring otherIni = WidePath(base.Path()) + L"\\" + otherName + L"\\qvfilters.ini";
     if (view == AnsiView::OtherName) {
-        ASSERT_TRUE(CreateDirectoryW((Widen(base.Path()) + L"\\" + otherName).c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW((WidePath(base.Path()) + L"\\" + otherName).c_str(), nullptr));
         ASSERT_TRUE(WriteFileW(otherIni, kBlueishIni));
     }
 
     PluginLibrary plugin(pluginPath);
-    ASSERT_TRUE(plugin.Loaded()) << "LoadLibraryW error " << GetLastError();
     const bool own = RunColorize(plugin, kCyan).empty();
     const bool sibling = view == AnsiView::OtherName && RunColorize(plugin, kBlueish).empty();
     std::printf("code page %u, folder %s (%s): settings %s\n", GetACP(), Utf8(name).c_str(), Describe(view),
@@ -171,12 +156,12 @@ void CheckFolder(const std::wstring& name) {
     EXPECT_FALSE(sibling) << "read the settings of folder " << Utf8(otherName);
 
     EXPECT_EQ(0, SetupOk64x128(plugin).messageBoxes);
-    const std::string written = ReadFileW(ini);
+    const std::string written = TempFolder::ReadBytes(ini);
     EXPECT_EQ("64", IniValue(written, "x")) << written;
     EXPECT_EQ("128", IniValue(written, "y")) << written;
     EXPECT_EQ("", RunColorize(plugin, kPale)) << "after OK";
     if (view == AnsiView::OtherName) {
-        EXPECT_EQ(kBlueishIni, ReadFileW(otherIni)) << "OK wrote into folder " << Utf8(otherName);
+        EXPECT_EQ(kBlueishIni, TempFolder::ReadBytes(otherIni)) << "OK wrote into folder " << Utf8(otherName);
     }
 }
 
@@ -192,20 +177,20 @@ TEST(HostileFolder, NonAsciiFolderNames) {
 // program, not nothing and not a program of the same name in the folder its
 // ANSI form names.
 TEST(HostileFolder, HostInNonAsciiFolder) {
-    const std::wstring hostBuilt = Widen(ExeFolder()) + L"\\odd_folder_host.exe";
+    const std::wstring hostBuilt = WidePath(ExeFolder()) + L"\\odd_folder_host.exe";
     for (const wchar_t* name : kNames) {
         SCOPED_TRACE(Utf8(name));
         std::wstring otherName;
         const AnsiView view = ViewOf(name, &otherName);
         TempFolder base;
-        const std::wstring folder = Widen(base.Path()) + L"\\" + name;
+        const std::wstring folder = WidePath(base.Path()) + L"\\" + name;
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
         const std::wstring host = folder + L"\\host.exe";
         ASSERT_TRUE(CopyFileW(hostBuilt.c_str(), host.c_str(), FALSE)) << GetLastError();
         const std::wstring plugin = folder + L"\\qvhuetint.ppi";
-        ASSERT_TRUE(CopyFileW(Widen(BuiltPluginPath()).c_str(), plugin.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(WidePath(BuiltPluginPath()).c_str(), plugin.c_str(), FALSE));
         if (view == AnsiView::OtherName) {
-            const std::wstring other = Widen(base.Path()) + L"\\" + otherName;
+            const std::wstring other = WidePath(base.Path()) + L"\\" + otherName;
             ASSERT_TRUE(CreateDirectoryW(other.c_str(), nullptr));
             ASSERT_TRUE(CopyFileW(hostBuilt.c_str(), (other + L"\\host.exe").c_str(), FALSE));
         }
@@ -244,16 +229,15 @@ TEST(HostileFolder, FolderOf250Characters) {
         ASSERT_FALSE(pluginPath.empty());
         ASSERT_TRUE(TempFolder::WriteBytes(folder, "qvfilters.ini", kCyanIni));
         PluginLibrary plugin(LongPathW(pluginPath));
-        ASSERT_TRUE(plugin.Loaded()) << "error " << GetLastError();
-        EXPECT_EQ(2, plugin.FilterCount());
+        EXPECT_EQ(2, plugin.RawCount());
         EXPECT_EQ("", RunColorize(plugin, kRed));
         GuardedPixels image(64, 16);
         Region rect = {0, 0, 64, 16};
         plugin.Execute(1, image.Data(), image.Data(), &rect, 64, nullptr, nullptr);
-        const SetupOutcome outcome = SetupOk64x128(plugin);
+        const ScriptedSetup outcome = SetupOk64x128(plugin);
         EXPECT_EQ(1, outcome.messageBoxes);
         EXPECT_NE(std::string::npos, outcome.message.find("qvfilters.ini")) << outcome.message;
-        EXPECT_EQ(kCyanIni, ReadFileW(LongPathW(folder + "\\qvfilters.ini")));
+        EXPECT_EQ(kCyanIni, TempFolder::ReadBytes(LongPathW(folder + "\\qvfilters.ini")));
         EXPECT_EQ("", RunColorize(plugin, kPale)) << "after OK";
     }
 }

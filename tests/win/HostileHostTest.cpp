@@ -1,7 +1,7 @@
 // Whatever a host passes within its contract, and the odd values it may
 // answer with, the plug-in neither faults nor touches a byte it was not given.
 // Every buffer here ends against a no-access page: one byte too far, read or
-// written, ends the program through PluginLibrary's fault reporter.
+// written, ends the program through the test programs' fault guard.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "host/session/GuardedMemory.h"
+#include "host/session/PluginLibrary.h"
 #include "tests/common/ReferenceTint.h"
 #include "tests/common/TestImage.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/HostAnswer.h"
 #include "tests/win/HugeBuffer.h"
-#include "tests/win/PluginLibrary.h"
-#include "tests/win/SetupDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -69,11 +69,8 @@ int ChangedPixels(const GuardedPixels& p) {
 // A copy in a folder of its own: no settings file, so filter 0 tints red.
 class HostileHostTest : public ::testing::Test {
 protected:
-    HostileHostTest() : plugin(folder.CopyPlugin()) {}
-    void SetUp() override {
-        ASSERT_TRUE(plugin.Loaded()) << folder.Path() << " error " << GetLastError();
-        TheHostAnswer() = HostAnswer();
-    }
+    HostileHostTest() : plugin(WidePath(folder.CopyPlugin())) {}
+    void SetUp() override { TheHostAnswer() = HostAnswer(); }
     TempFolder folder;
     PluginLibrary plugin;
 };
@@ -93,7 +90,7 @@ TEST_F(HostileHostTest, IndexesOutsideTheListForEveryExport) {
         SCOPED_TRACE("index " + std::to_string(index));
         GuardedBytes category(20), name(33);
         EXPECT_EQ(reinterpret_cast<char*>(name.Data()),
-                  plugin.GetName(index, reinterpret_cast<char*>(category.Data()), 20,
+                  plugin.RawNames(index, reinterpret_cast<char*>(category.Data()), 20,
                                  reinterpret_cast<char*>(name.Data()), 33));
         EXPECT_EQ(std::string(20, '\0'), std::string(reinterpret_cast<char*>(category.Data()), 20));
         EXPECT_EQ(std::string(33, '\0'), std::string(reinterpret_cast<char*>(name.Data()), 33));
@@ -124,11 +121,11 @@ TEST_F(HostileHostTest, LengthsOfZeroOrLessWriteNothing) {
     char* room = reinterpret_cast<char*>(other.Data());
     for (int length : {0, -1, -2, -64, -65536, INT_MIN + 1, INT_MIN}) {
         SCOPED_TRACE("length " + std::to_string(length));
-        EXPECT_EQ(1, plugin.GetPluginInfo(nowhere, length));
+        EXPECT_EQ(1, plugin.RawInfo(nowhere, length));
         for (int index : {0, 1, 2, -1}) {
-            EXPECT_EQ(nowhere, plugin.GetName(index, nowhere, length, nowhere, length));
-            EXPECT_EQ(room, plugin.GetName(index, nowhere, length, room, 0));
-            EXPECT_EQ(nowhere, plugin.GetName(index, room, 0, nowhere, length));
+            EXPECT_EQ(nowhere, plugin.RawNames(index, nowhere, length, nowhere, length));
+            EXPECT_EQ(room, plugin.RawNames(index, nowhere, length, room, 0));
+            EXPECT_EQ(nowhere, plugin.RawNames(index, room, 0, nowhere, length));
         }
     }
     EXPECT_EQ(std::string(64, '\xA5'), std::string(room, 64));
@@ -137,8 +134,8 @@ TEST_F(HostileHostTest, LengthsOfZeroOrLessWriteNothing) {
 // A null buffer is written to at no length.
 TEST_F(HostileHostTest, NullBuffersAreLeftAlone) {
     for (int length : {-1, 0, 1, 64, INT_MAX}) {
-        EXPECT_EQ(1, plugin.GetPluginInfo(nullptr, length));
-        EXPECT_EQ(nullptr, plugin.GetName(1, nullptr, length, nullptr, length));
+        EXPECT_EQ(1, plugin.RawInfo(nullptr, length));
+        EXPECT_EQ(nullptr, plugin.RawNames(1, nullptr, length, nullptr, length));
     }
 }
 
@@ -150,8 +147,8 @@ TEST_F(HostileHostTest, LengthsUpToTheLastByteOfTheBuffer) {
         SCOPED_TRACE("buffer of " + std::to_string(size) + " bytes");
         const int length = static_cast<int>(size);
         GuardedBytes info(size), category(size), name(size);
-        EXPECT_EQ(1, plugin.GetPluginInfo(reinterpret_cast<char*>(info.Data()), length));
-        plugin.GetName(1, reinterpret_cast<char*>(category.Data()), length, reinterpret_cast<char*>(name.Data()),
+        EXPECT_EQ(1, plugin.RawInfo(reinterpret_cast<char*>(info.Data()), length));
+        plugin.RawNames(1, reinterpret_cast<char*>(category.Data()), length, reinterpret_cast<char*>(name.Data()),
                        length);
         const auto check = [&](const GuardedBytes& b, const std::string& text, const char* what) {
             const size_t n = text.size() < size ? text.size() : size;
@@ -185,14 +182,14 @@ TEST_F(HostileHostTest, LengthIntMaxWithABufferThatLarge) {
         char* other = reinterpret_cast<char*>(small.Data());
         std::string text;
         if (which == 0) {
-            EXPECT_EQ(1, plugin.GetPluginInfo(huge.Data(), length));
+            EXPECT_EQ(1, plugin.RawInfo(huge.Data(), length));
             text = std::string(huge.Data(), 63);
             EXPECT_EQ(63u, strnlen(text.c_str(), 63)) << "the information line";
         } else if (which == 1) {
-            plugin.GetName(1, huge.Data(), length, other, 64);
+            plugin.RawNames(1, huge.Data(), length, other, 64);
             text = kCategory;
         } else {
-            plugin.GetName(1, other, 64, huge.Data(), length);
+            plugin.RawNames(1, other, 64, huge.Data(), length);
             text = kName1;
         }
         EXPECT_EQ(text, std::string(huge.Data(), text.size()));
@@ -363,7 +360,7 @@ TEST_F(HostileHostTest, SetupOverOddImages) {
             script.togglePreview = !ok;
             script.dragPreview = true;
             script.ok = ok;
-            const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), s.width, s.height, script);
+            const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, image.Data(), s.width, s.height, script);
             EXPECT_FALSE(outcome.watchdog);
             if (outcome.dialogSeen) {
                 EXPECT_EQ(ok ? 1 : 0, outcome.result);
@@ -382,7 +379,7 @@ TEST_F(HostileHostTest, SetupWithoutPixelsAndPreviewOff) {
     for (bool ok : {true, false}) {
         SetupScript script;
         script.ok = ok;
-        const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, nullptr, kStride, kRows, script);
+        const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, nullptr, kStride, kRows, script);
         EXPECT_FALSE(outcome.watchdog);
         EXPECT_TRUE(outcome.dialogSeen);
         EXPECT_FALSE(outcome.previewChecked);
@@ -425,10 +422,10 @@ TEST_F(HostileHostTest, SetupWithADestroyedParent) {
     ASSERT_TRUE(parent);
     SetupScript cancel;
     cancel.ok = false;
-    const SetupOutcome probe = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, cancel);
+    const ScriptedSetup probe = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, cancel);
     DestroyWindow(parent);
     if (!probe.dialogSeen) GTEST_SKIP() << "filter 0 of this build opens no dialog";
-    const SetupOutcome outcome = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, SetupScript());
+    const ScriptedSetup outcome = RunSetupScripted(plugin, parent, image.Data(), kStride, kRows, SetupScript());
     EXPECT_EQ(0, outcome.result);
     EXPECT_FALSE(outcome.dialogSeen) << "a window was shown";
 }
@@ -489,7 +486,7 @@ TEST_F(HostileHostTest, GarbageSettingsFiles) {
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
         GuardedPixels image(kStride, kRows);
         SetupScript script;  // OK on what the dialog opened with
-        const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), kStride, kRows, script);
+        const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, image.Data(), kStride, kRows, script);
         EXPECT_FALSE(outcome.watchdog);
         if (!outcome.dialogSeen) continue;
         EXPECT_EQ(1, outcome.result);

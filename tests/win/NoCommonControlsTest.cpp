@@ -6,8 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "host/session/GuardedMemory.h"
-#include "tests/win/PluginLibrary.h"
-#include "tests/win/SetupDriver.h"
+#include "host/session/PluginLibrary.h"
+#include "tests/common/TestImage.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -22,11 +23,10 @@ TEST(NoCommonControls, SetupSaysNo) {
         ASSERT_FALSE(GetClassInfoExA(nullptr, name, &info)) << name << " is still registered";
     }
     TempFolder folder;
-    PluginLibrary plugin(folder.CopyPlugin());
-    ASSERT_TRUE(plugin.Loaded());
+    PluginLibrary plugin(WidePath(folder.CopyPlugin()));
     GuardedPixels image(64, 16);
     for (int i = 0; i < 3; ++i) {
-        const SetupOutcome outcome = RunSetupScripted(plugin, nullptr, image.Data(), 64, 16, SetupScript());
+        const ScriptedSetup outcome = RunSetupScripted(plugin, nullptr, image.Data(), 64, 16, SetupScript());
         EXPECT_EQ(0, outcome.result);
         EXPECT_FALSE(outcome.dialogSeen) << "a window was shown (a message?)";
         EXPECT_FALSE(outcome.watchdog);

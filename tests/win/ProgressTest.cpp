@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host/session/PluginLibrary.h"
 #include "tests/common/TestImage.h"
-#include "tests/win/PluginLibrary.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -76,8 +76,7 @@ std::vector<int> EveryPercent() {
 // program is read meanwhile.
 class ProgressTest : public ::testing::TestWithParam<int> {
 protected:
-    ProgressTest() : plugin(folder.CopyPlugin()) {}
-    void SetUp() override { ASSERT_TRUE(plugin.Loaded()); }
+    ProgressTest() : plugin(WidePath(folder.CopyPlugin())) {}
 
     // Runs filter GetParam() and returns the done values; checks total and
     // userData on every call.
@@ -174,8 +173,7 @@ class ProgressOutOfRange : public ::testing::TestWithParam<int> {};
 
 TEST_P(ProgressOutOfRange, OnlyOpeningAndClosingCalls) {
     TempFolder folder;
-    PluginLibrary plugin(folder.CopyPlugin());
-    ASSERT_TRUE(plugin.Loaded());
+    PluginLibrary plugin(WidePath(folder.CopyPlugin()));
     TestImage image(kStride, kRows), before(kStride, kRows);
     image.FillCanary();
     before.FillCanary();

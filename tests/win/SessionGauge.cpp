@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/win/TempFolder.h"
+
 namespace {
 
 int Index(const void* handle) { return static_cast<int>(reinterpret_cast<uintptr_t>(handle) & 0xFFFF); }
@@ -26,16 +28,7 @@ long long StatusKiB(const std::string& status, const char* key) {
 int unixProcess = -1;
 
 // Wine maps the Unix root to Z:.
-std::string ReadWhole(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
-    std::string text;
-    char part[4096];
-    DWORD n = 0;
-    while (ReadFile(file, part, sizeof part, &n, nullptr) && n) text.append(part, n);
-    CloseHandle(file);
-    return text;
-}
+std::string ReadWhole(const std::string& path) { return TempFolder::ReadBytes(WidePath(path)); }
 
 std::string ProcStatus() {
     return unixProcess > 0 ? ReadWhole("Z:\\proc\\" + std::to_string(unixProcess) + "\\status") : "";

@@ -32,10 +32,10 @@
 
 #include "tests/common/TestImage.h"
 #include "tests/win/HostAnswer.h"
-#include "tests/win/PluginLibrary.h"
+#include "host/session/PluginLibrary.h"
 #include "tests/win/SessionGauge.h"
 #include "tests/win/HostControls.h"
-#include "tests/win/SetupDriver.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -153,8 +153,7 @@ void LeakOnPurpose(const SetupScript& script) {
 
 TEST(LongSession, SetupAndRunCycles) {
     TempFolder folder;
-    PluginLibrary plugin(folder.CopyPlugin());
-    ASSERT_TRUE(plugin.Loaded()) << folder.Path();
+    PluginLibrary plugin(WidePath(folder.CopyPlugin()));
     // The plug-in's copy lies in a folder of this process's own.
     const std::string folderName = folder.Path().substr(folder.Path().find_last_of('\\') + 1);
     std::printf("Unix process %d\n", SessionFigures::FindUnixProcess(folderName));
@@ -170,7 +169,7 @@ TEST(LongSession, SetupAndRunCycles) {
     const Region region = {3, 2, 61, 45};
 
     const Session baseline = RunSession("baseline", [&](int n) {
-        const SetupOutcome outcome = RunScripted(
+        const ScriptedSetup outcome = RunScripted(
             [&] {
                 return static_cast<int>(
                     DialogBoxParamA(plugin.Module(), MAKEINTRESOURCEA(114), host, PlainDialogProc, 0));
@@ -185,7 +184,7 @@ TEST(LongSession, SetupAndRunCycles) {
     int dialogs = 0, oks = 0;
     const Session session = RunSession("plug-in", [&](int n) {
         const SetupScript script = ScriptFor(n);
-        const SetupOutcome outcome = RunSetupScripted(plugin, host, picture.Data(), kWidth, kHeight, script);
+        const ScriptedSetup outcome = RunSetupScripted(plugin, host, picture.Data(), kWidth, kHeight, script);
         EXPECT_FALSE(outcome.watchdog);
         if (outcome.dialogSeen) {
             ++dialogs;

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "host/session/PluginLibrary.h"
 #include "tests/common/TestImage.h"
-#include "tests/win/PluginLibrary.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -20,8 +20,7 @@ const ReferenceGuide kCyan = {0, 255, 255};
 // Runs filter 0 of the plug-in at pluginPath over a probe image; returns ""
 // when the region holds the tint with guide and nothing else changed.
 std::string RunColorize(const std::string& pluginPath, ReferenceGuide guide) {
-    PluginLibrary plugin(pluginPath);
-    if (!plugin.Loaded()) return "cannot load " + pluginPath + ", error " + std::to_string(GetLastError());
+    PluginLibrary plugin(WidePath(pluginPath));
     const Region region = {2, 1, 22, 11};
     TestImage source(24, 12);
     source.FillCanary();
@@ -78,8 +77,7 @@ TEST(SettingsFile, ReadOnEveryRun) {
     TempFolder folder;
     const std::string pluginPath = folder.CopyPlugin();
     const std::string ini = folder.Path() + "\\qvfilters.ini";
-    PluginLibrary keepLoaded(pluginPath);
-    ASSERT_TRUE(keepLoaded.Loaded());
+    PluginLibrary keepLoaded(WidePath(pluginPath));
 
     EXPECT_EQ("", RunColorize(pluginPath, kRed)) << "no file yet";
     ASSERT_TRUE(WritePrivateProfileStringA("HueTint", "x", "64", ini.c_str()));
@@ -147,7 +145,7 @@ TEST(SettingsFile, ModulePathBeyondMaxPath) {
     ASSERT_TRUE(TempFolder::WriteBytes(folder, "qvfilters.ini", "[HueTint]\r\nx=128\r\ny=255\r\n"));
     HMODULE module = LoadLibraryW(LongPathW(plugin).c_str());
     ASSERT_TRUE(module) << "cannot load " << plugin << ", error " << GetLastError();
-    typedef int(WINAPI * ExecuteProc)(int, int, void*, void*, int, Region*, int, int, int, HostProgress, void*);
+    typedef int(WINAPI * ExecuteProc)(int, int, void*, void*, int, Region*, int, int, int, ProgressCallback, void*);
     ExecuteProc execute = reinterpret_cast<ExecuteProc>(reinterpret_cast<void*>(GetProcAddress(module, "PBF_Execute")));
     ASSERT_TRUE(execute);
     const Region region = {0, 0, 16, 4};

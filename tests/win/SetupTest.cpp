@@ -7,7 +7,8 @@
 #include <climits>
 #include <vector>
 
-#include "tests/win/PluginLibrary.h"
+#include "host/session/PluginLibrary.h"
+#include "tests/win/TempFolder.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ LRESULT CALLBACK CountCreations(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 TEST(Setup, AnswersWithoutAWindow) {
-    PluginLibrary plugin(BuiltPluginPath());
-    ASSERT_TRUE(plugin.Loaded());
+    PluginLibrary plugin(WidePath(BuiltPluginPath()));
     HWND parent = CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 80, 60, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(parent);
     std::vector<uint32_t> pixels(16 * 8, 0xFF808080);

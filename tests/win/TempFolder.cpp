@@ -28,11 +28,13 @@ void RemoveTree(const std::wstring& folder) {
 
 }  // namespace
 
-std::wstring LongPathW(const std::string& path) {
-    std::wstring wide(L"\\\\?\\");
+std::wstring WidePath(const std::string& path) {
+    std::wstring wide;
     for (char c : path) wide += static_cast<unsigned char>(c);
     return wide;
 }
+
+std::wstring LongPathW(const std::string& path) { return L"\\\\?\\" + WidePath(path); }
 
 TempFolder::TempFolder() {
     char temp[MAX_PATH];
@@ -84,6 +86,18 @@ bool TempFolder::WriteBytes(const std::string& folder, const std::string& fileNa
     const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
+}
+
+std::string TempFolder::ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string bytes;
+    char part[4096];
+    DWORD n = 0;
+    while (ReadFile(file, part, sizeof part, &n, nullptr) && n) bytes.append(part, n);
+    CloseHandle(file);
+    return bytes;
 }
 
 std::string ExeFolder() {

@@ -26,6 +26,8 @@ public:
 
     // Writes bytes as the whole file folder\fileName.
     static bool WriteBytes(const std::string& folder, const std::string& fileName, const std::string& bytes);
+    // The whole file, "" when it cannot be read.
+    static std::string ReadBytes(const std::wstring& path);
 
 private:
     std::string path;
@@ -36,5 +38,7 @@ std::string ExeFolder();
 // The plug-in built beside the test programs.
 std::string BuiltPluginPath();
 
+// An ASCII path as the wide functions take it.
+std::wstring WidePath(const std::string& path);
 // "\\?\" form of an absolute path, for the wide functions past MAX_PATH.
 std::wstring LongPathW(const std::string& path);

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <string>
 
+#include "host/session/PluginLibrary.h"
 #include "tests/common/EveryColour.h"
 #include "tests/common/TestImage.h"
 #include "tests/win/HostAnswer.h"
-#include "tests/win/PluginLibrary.h"
 #include "tests/win/TempFolder.h"
 
 namespace {
@@ -74,8 +74,7 @@ TEST(TintImage, ColorizeWithStoredPositions) {
         WritePrivateProfileStringA("HueTint", "x", std::to_string(c.x).c_str(), ini.c_str());
         WritePrivateProfileStringA("HueTint", "y", std::to_string(c.y).c_str(), ini.c_str());
         WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str());
-        PluginLibrary plugin(pluginPath);
-        ASSERT_TRUE(plugin.Loaded());
+        PluginLibrary plugin(WidePath(pluginPath));
         CheckRegions(plugin, 0, c.guide, "x " + std::to_string(c.x) + " y " + std::to_string(c.y));
     }
 }
@@ -84,8 +83,7 @@ TEST(TintImage, DrawColorWithHostColours) {
     const ReferenceGuide colours[] = {
         {255, 0, 0}, {0, 0, 255}, {0, 255, 0}, {0, 0, 0}, {255, 255, 255}, {99, 200, 12}, {1, 254, 128}, {77, 77, 77},
     };
-    PluginLibrary plugin(BuiltPluginPath());
-    ASSERT_TRUE(plugin.Loaded());
+    PluginLibrary plugin(WidePath(BuiltPluginPath()));
     for (const ReferenceGuide& c : colours) {
         HostAnswer& answer = TheHostAnswer();
         answer = HostAnswer();
@@ -101,8 +99,7 @@ TEST(TintImage, DrawColorWithHostColours) {
 // tests force each kernel with: the bytes of the literal loop, which a test of
 // each build pins, so both builds give the same bytes.
 TEST(TintImage, DrawColorOverEveryColour) {
-    PluginLibrary plugin(BuiltPluginPath());
-    ASSERT_TRUE(plugin.Loaded());
+    PluginLibrary plugin(WidePath(BuiltPluginPath()));
     const std::vector<uint32_t>& source = AllColours();
     std::vector<uint32_t> expected, destination(source.size());
     for (const GuideColor guide : ExhaustiveGuides()) {

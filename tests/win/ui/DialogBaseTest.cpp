@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "DialogScript.h"
 #include "resource.h"
+#include "tests/win/DialogDriver.h"
 #include "ui/DialogBase.h"
 
 namespace {
@@ -58,7 +58,7 @@ TEST(DialogBase, EndCodesAndSaving) {
     };
     for (const EndCase& c : cases) {
         RecordingDialog dialog(IDD_COLORIZE_EN);
-        int result = RunScripted(dialog, [&] { return dialog.DoModal(nullptr); }, {c.action});
+        int result = RunScripted([&] { return dialog.DoModal(nullptr); }, {c.action}).result;
         EXPECT_EQ(c.endCode, result) << c.name;
         EXPECT_EQ(c.saves, dialog.saves) << c.name;
         // The first command with id 1 or 2 is the one that ended it; focus
@@ -75,10 +75,10 @@ TEST(DialogBase, EndCodesAndSaving) {
 
 TEST(DialogBase, OtherCommandsKeepTheDialogOpen) {
     RecordingDialog dialog(IDD_COLORIZE_EN);
-    int result = RunScripted(dialog, [&] { return dialog.DoModal(nullptr); },
+    int result = RunScripted([&] { return dialog.DoModal(nullptr); },
                              {[](HWND d) { SendMessageA(d, WM_COMMAND, MAKEWPARAM(1006, BN_CLICKED), 0); },
                               [](HWND d) { SendMessageA(d, WM_COMMAND, MAKEWPARAM(IDC_PREVIEW, 5), 0); },
-                              [](HWND d) { SendMessageA(GetDlgItem(d, 1006), BM_CLICK, 0, 0); }});
+                              [](HWND d) { SendMessageA(GetDlgItem(d, 1006), BM_CLICK, 0, 0); }}).result;
     EXPECT_EQ(kStillOpenAfterScript, result);
     EXPECT_EQ(0, dialog.saves);
 }
@@ -88,8 +88,8 @@ TEST(DialogBase, PlainDialogEnds) {
     const int buttons[] = {IDOK, IDCANCEL};
     for (int button : buttons) {
         DialogBase dialog(IDD_COLORIZE_EN);
-        int result = RunScripted(dialog, [&] { return dialog.DoModal(nullptr); },
-                                 {[button](HWND d) { SendMessageA(GetDlgItem(d, button), BM_CLICK, 0, 0); }});
+        int result = RunScripted([&] { return dialog.DoModal(nullptr); },
+                                 {[button](HWND d) { SendMessageA(GetDlgItem(d, button), BM_CLICK, 0, 0); }}).result;
         EXPECT_EQ(button, result);
     }
 }
@@ -99,7 +99,7 @@ TEST(DialogBase, HandleIsTheDialogWindow) {
     EXPECT_EQ(nullptr, dialog.Handle());
     HWND seen = nullptr;
     wchar_t caption[64] = L"";
-    RunScripted(dialog, [&] { return dialog.DoModal(nullptr); },
+    RunScripted([&] { return dialog.DoModal(nullptr); },
                 {[&](HWND d) {
                     seen = dialog.Handle();
                     GetWindowTextW(d, caption, 64);
@@ -136,11 +136,11 @@ void ExpectTemplate(int expectedId, const wchar_t* expectedCaption) {
         << "user language 0x" << std::hex << GetUserDefaultLangID();
     DialogBase dialog(DialogBase::TemplateIdForLanguage());
     wchar_t caption[64] = L"";
-    int result = RunScripted(dialog, [&] { return dialog.DoModal(nullptr); },
+    int result = RunScripted([&] { return dialog.DoModal(nullptr); },
                              {[&](HWND d) {
                                  GetWindowTextW(d, caption, 64);
                                  SendMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0);
-                             }});
+                             }}).result;
     EXPECT_EQ(2, result);
     EXPECT_EQ(std::wstring(expectedCaption), caption);
 }

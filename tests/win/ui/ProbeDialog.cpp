@@ -1,5 +1,7 @@
 #include "ProbeDialog.h"
 
+#include <cstdio>
+
 ProbeDialog::ProbeDialog(int templateId, int clientWidth, int clientHeight)
     : PreviewDialog(templateId), clientWidth(clientWidth), clientHeight(clientHeight) {}
 
@@ -29,7 +31,7 @@ bool ProbeDialog::RenderPreview(PreviewControl& control, const int* destination,
 
 int ProbeDialog::Run(const std::vector<uint32_t>& image, int width, int height, std::vector<Step> steps) {
     steps.push_back([](HWND d) { EndDialog(d, IDCANCEL); });
-    return RunScripted(*this, [&] { return RunModal(nullptr, image.data(), width, height); }, std::move(steps));
+    return RunScripted([&] { return RunModal(nullptr, image.data(), width, height); }, std::move(steps)).result;
 }
 
 void Repaint(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
@@ -42,3 +44,20 @@ std::vector<uint32_t> MakeImage(int width, int height, const std::function<uint3
 }
 
 COLORREF WindowColor() { return GetSysColor(COLOR_WINDOW) & 0xFFFFFF; }
+
+void SendMouse(HWND window, UINT message, WPARAM keys, int x, int y) {
+    SendMessageA(window, message, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+}
+
+COLORREF ScreenPixel(HWND window, int x, int y) {
+    HDC hdc = GetDC(window);
+    COLORREF c = GetPixel(hdc, x, y);
+    ReleaseDC(window, hdc);
+    return c;
+}
+
+std::string Hex(COLORREF color) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06lX", static_cast<unsigned long>(color));
+    return text;
+}

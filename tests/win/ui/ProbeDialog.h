@@ -6,9 +6,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
-#include "DialogScript.h"
+#include "tests/win/DialogDriver.h"
 #include "ui/PreviewDialog.h"
 
 struct RenderCall {
@@ -56,3 +57,11 @@ std::vector<uint32_t> MakeImage(int width, int height, const std::function<uint3
 
 // The window colour as GetPixel reports it.
 COLORREF WindowColor();
+
+// Client-coordinate mouse messages, sent to the window as the system would post them.
+void SendMouse(HWND window, UINT message, WPARAM keys, int x, int y);
+
+// A pixel of the window's client area as it is on the screen surface.
+COLORREF ScreenPixel(HWND window, int x, int y);
+
+std::string Hex(COLORREF color);

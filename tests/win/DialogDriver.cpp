@@ -1,28 +1,89 @@
-#include "tests/win/SetupDriver.h"
+#include "tests/win/DialogDriver.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "host/session/ThreadDialog.h"
 
 namespace {
 
 constexpr UINT kTickMs = 10;
-constexpr int kWatchdogTicks = 1000;  // about 10 s
+// How long a step may run, and a dialog stay open after its button.
+constexpr DWORD kPatienceMs = 10000;
+constexpr DWORD kIdleAfterScriptMs = 1000;
 
 struct Run {
-    const SetupScript* script;
-    SetupOutcome* outcome;
-    int ticks = 0;
-    bool acted = false;
+    std::vector<Step> steps;
+    int end;
+    DialogRun* outcome;
     HWND dialog = nullptr;
+    size_t next = 0;
+    bool busy = false;  // inside a step, whose own loops dispatch ticks too
+    bool pressed = false;
+    DWORD since = 0;  // when the dialog was seen or the last step ended
 };
 
 Run* current = nullptr;
 
-void Act(Run& run, HWND dialog) {
-    const SetupScript& s = *run.script;
-    SetupOutcome& o = *run.outcome;
+std::string Utf8(const std::wstring& text) {
+    char utf8[4096] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+void EndByForce(Run& run, int code, const char* why) {
+    if (code == kEndedByWatchdog) {
+        std::fprintf(stderr, "watchdog: dialog still open %s\n", why);
+        run.outcome->watchdog = true;
+    }
+    EndDialog(run.dialog, code);
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    Run* run = current;
+    if (!run) return;
+    if (run->dialog && !IsWindow(run->dialog)) run->dialog = nullptr;
+    if (!run->dialog) {
+        // The modal loop shows the dialog once its queue first runs empty.
+        run->dialog = FindThreadDialog(true);
+        if (!run->dialog) return;
+        run->outcome->dialogSeen = true;
+        run->since = GetTickCount();
+    }
+    // A message box over the dialog, such as OK's when it cannot store:
+    // read as the user would, and answered.
+    HWND box = FindOwnedThreadDialog();
+    if (box && box != run->dialog) {
+        wchar_t title[128] = L"";
+        GetWindowTextW(box, title, 128);
+        run->outcome->boxTitle = Utf8(title);
+        run->outcome->message = Utf8(MessageBoxText(box));
+        ++run->outcome->messageBoxes;
+        PressDialogButton(box, IDOK);
+        return;
+    }
+    const DWORD waited = GetTickCount() - run->since;
+    if (run->busy) {
+        if (waited > kPatienceMs) EndByForce(*run, kEndedByWatchdog, "during a step");
+        return;
+    }
+    if (run->next < run->steps.size()) {
+        // Taken out first: a step may pump messages.
+        const Step step = run->steps[run->next++];
+        run->busy = true;
+        step(run->dialog);
+        run->busy = false;
+        run->since = GetTickCount();
+    } else if (!run->pressed) {
+        run->pressed = true;
+        if (run->end) PressDialogButton(run->dialog, run->end);
+    } else if (run->end && waited > kPatienceMs) {
+        EndByForce(*run, kEndedByWatchdog, "after its button");
+    } else if (!run->end && waited > kIdleAfterScriptMs) {
+        EndByForce(*run, kStillOpenAfterScript, "");
+    }
+}
+
+void Act(const SetupScript& s, ScriptedSetup& o, HWND dialog) {
     // Each write sends EN_CHANGE at once, so the dialog's handlers run inside.
     if (s.x >= 0) SetDlgItemInt(dialog, 1021, static_cast<UINT>(s.x), FALSE);
     if (s.y >= 0) SetDlgItemInt(dialog, 1023, static_cast<UINT>(s.y), FALSE);
@@ -90,48 +151,15 @@ void Act(Run& run, HWND dialog) {
     GetDlgItemTextA(dialog, 1028, label, sizeof label);
     o.label = label;
     o.previewChecked = IsDlgButtonChecked(dialog, 1006) == BST_CHECKED;
-    PressDialogButton(dialog, s.ok ? IDOK : IDCANCEL);
-}
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    Run* run = current;
-    if (!run) return;
-    ++run->ticks;
-    HWND dialog = FindThreadDialog(false);
-    if (run->ticks > kWatchdogTicks) {
-        if (dialog) {
-            std::fprintf(stderr, "watchdog: set-up dialog still open after %d ticks\n", run->ticks);
-            run->outcome->watchdog = true;
-            EndDialog(dialog, kEndedByWatchdog);
-        }
-        return;
-    }
-    if (run->acted) {
-        // A message box over the dialog, such as OK's when it cannot store:
-        // read as the user would, and answered.
-        if (HWND box = FindOwnedThreadDialog()) {
-            const std::wstring text = MessageBoxText(box);
-            char utf8[4096] = "";
-            WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
-            run->outcome->message = utf8;
-            ++run->outcome->messageBoxes;
-            PressDialogButton(box, IDOK);
-        }
-        return;
-    }
-    // The modal loop shows the dialog once its queue first runs empty.
-    if (!dialog || !IsWindowVisible(dialog)) return;
-    run->acted = true;
-    run->outcome->dialogSeen = true;
-    Act(*run, dialog);
 }
 
 }  // namespace
 
-SetupOutcome RunScripted(const std::function<int()>& modal, const SetupScript& script) {
-    SetupOutcome outcome;
+DialogRun RunScripted(const std::function<int()>& modal, std::vector<Step> steps, int end) {
+    DialogRun outcome;
     Run run;
-    run.script = &script;
+    run.steps = std::move(steps);
+    run.end = end;
     run.outcome = &outcome;
     Run* outer = current;
     current = &run;
@@ -143,6 +171,13 @@ SetupOutcome RunScripted(const std::function<int()>& modal, const SetupScript& s
     MSG msg;
     while (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {
     }
+    return outcome;
+}
+
+ScriptedSetup RunScripted(const std::function<int()>& modal, const SetupScript& script) {
+    ScriptedSetup outcome;
+    static_cast<DialogRun&>(outcome) =
+        RunScripted(modal, {[&](HWND dialog) { Act(script, outcome, dialog); }}, script.ok ? IDOK : IDCANCEL);
     return outcome;
 }
 

@@ -17,7 +17,9 @@
 #include "host/session/FaultGuard.h"
 #include "host/session/HostEnvironment.h"
 
-const char kCheckUsage[] = "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults] [--no-speed]";
+const char kCheckUsage[] =
+    "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults [--sample FIRST,EVERY] [--patience S]] "
+    "[--no-speed]";
 
 namespace {
 
@@ -119,7 +121,8 @@ bool ParseResume(const std::string& text) {
 }  // namespace
 
 int CheckCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker", "--environment", "--reference"},
+    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker", "--environment", "--reference",
+                                               "--sample", "--patience"},
                                         {"--setup", "--faults", "--no-speed"});
     if (!parsed.error.empty() || parsed.positional.size() != 1)
         throw HostError(
@@ -136,6 +139,11 @@ int CheckCommand(const std::vector<std::string>& args) {
     if (const std::string* image = parsed.Option("--image")) options.image = WideFromUtf8(*image);
     options.setup = parsed.Option("--setup") != nullptr;
     options.speed = parsed.Option("--no-speed") == nullptr;
+    if (const std::string* sample = parsed.Option("--sample"))
+        if (!ParseFaultSample(*sample, options.sample)) throw HostError("bad --sample '" + *sample + "'", kExitUsage);
+    if (const std::string* patience = parsed.Option("--patience"))
+        if (!ParseInteger(*patience, options.patience) || options.patience < 1)
+            throw HostError("bad --patience '" + *patience + "'", kExitUsage);
     // A worker of --faults: runs as its parent asks, over the pipes given.
     if (const std::string* pipes = parsed.Option("--worker")) return ServeFaultRuns(options, *pipes);
     // A worker of the host-environment checks: one state.

@@ -12,16 +12,9 @@
 #include "host/faults/FaultWorker.h"
 #include "host/faults/HostScenarios.h"
 
-namespace {
-
-// Longer than a set-up's own patience, so that its own report comes first.
-const int kPatienceSeconds = 60;
-
-}  // namespace
-
 int CheckFaults(const CheckOptions& options, const std::wstring& commandLine) {
     CheckTally tally;
-    FaultSweep sweep(commandLine + L" --faults", kPatienceSeconds);
+    FaultSweep sweep(commandLine + L" --faults", options.patience);
     std::string error;
     const int filters = sweep.FilterCount(&error);
     if (filters < 0) {
@@ -37,7 +30,7 @@ int CheckFaults(const CheckOptions& options, const std::wstring& commandLine) {
     std::vector<ScenarioSweep> sweeps;
     {
         ProgressBar bar("faults");
-        sweeps = SweepScenarios(sweep, tokens, [&bar](long long done, long long total) {
+        sweeps = SweepScenarios(sweep, tokens, options.sample, [&bar](long long done, long long total) {
             if (total > 0) bar.Report(static_cast<int>(done * 100 / total), 100);
         });
     }

@@ -186,15 +186,19 @@ RunResult FaultSweep::Count(const std::string& token, std::vector<CallBurst>& bu
 }
 
 RunResult FaultSweep::Run(const std::string& token, const FaultRun& run) {
-    return Ask((run.call ? "single " : "always ") + token + " " + std::to_string(run.function) +
-                   (run.call ? " " + std::to_string(run.call) : std::string()),
-               nullptr);
+    RunResult result = Ask(RunCommand(token, run), nullptr);
+    // The run made other calls than the run without faults: what was
+    // planned was not tried.
+    if (result.kind == RunResult::Clean && result.failures == 0) {
+        result.kind = RunResult::Problem;
+        result.text = kNotMade;
+    }
+    return result;
 }
 
 std::vector<ScenarioSweep> SweepScenarios(FaultSweep& sweep, const std::vector<std::string>& tokens,
+                                          const FaultSample& sample,
                                           const std::function<void(long long, long long)>& progress) {
-    int first = -1, every = 1;
-    if (const char* sample = std::getenv("QV_FAULT_SAMPLE")) std::sscanf(sample, "%d,%d", &first, &every);
     std::vector<ScenarioSweep> sweeps;
     long long total = 0, done = 0;
     for (const std::string& token : tokens) {
@@ -204,20 +208,21 @@ std::vector<ScenarioSweep> SweepScenarios(FaultSweep& sweep, const std::vector<s
         std::vector<CallBurst> bursts;
         s.counting = sweep.Count(token, bursts, s.unknown);
         s.plan = PlanFaults(bursts, FailableImportCount());
-        SampleSingleRuns(s.plan, first, every);
+        SampleRuns(s.plan, sample);
         // Nothing to plan from a run that went wrong without any fault.
         if (s.counting.kind != RunResult::Clean) {
             s.plan.single.clear();
+            s.plan.onward.clear();
             s.plan.persistent.clear();
         }
         s.seconds = Seconds() - start;
-        total += static_cast<long long>(s.plan.single.size() + s.plan.persistent.size());
+        total += static_cast<long long>(s.plan.single.size() + s.plan.onward.size() + s.plan.persistent.size());
         sweeps.push_back(s);
         progress(0, total);
     }
     for (ScenarioSweep& s : sweeps) {
         const double start = Seconds();
-        for (const std::vector<FaultRun>* runs : {&s.plan.single, &s.plan.persistent})
+        for (const std::vector<FaultRun>* runs : {&s.plan.single, &s.plan.onward, &s.plan.persistent})
             for (const FaultRun& run : *runs) {
                 const RunResult result = sweep.Run(s.token, run);
                 ++s.runs;

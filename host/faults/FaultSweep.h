@@ -73,8 +73,11 @@ struct ScenarioSweep {
     double seconds = 0;
 };
 
+// A run's text when the call meant to fail was not made.
+constexpr char kNotMade[] = "the call meant to fail was not made";
+
 // Every scenario's counting run, then every planned run, calling progress
-// after each. QV_FAULT_SAMPLE=FIRST,EVERY in the environment keeps only
-// some single-call runs of each scenario (SampleSingleRuns).
+// after each; sample keeps some of the single-call and onward runs.
 std::vector<ScenarioSweep> SweepScenarios(FaultSweep& sweep, const std::vector<std::string>& tokens,
+                                          const FaultSample& sample,
                                           const std::function<void(long long done, long long total)>& progress);

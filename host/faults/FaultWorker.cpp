@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <exception>
 #include <map>
-#include <sstream>
 
 #include "host/faults/FaultPlan.h"
 #include "host/faults/LeakGauge.h"
@@ -53,18 +52,15 @@ public:
     Worker(PipeLines& pipe, const std::wstring& plugin, ScenarioMaker make) : pipe(pipe), plugin(plugin), make(make) {}
 
     bool Serve(const std::string& command) {
-        std::istringstream words(command);
-        std::string verb, token;
-        words >> verb >> token;
-        if (verb == "quit") return false;
-        if (verb == "filters") return Filters();
+        if (command == "quit") return false;
+        if (command == "filters") return Filters();
+        std::string token;
+        FaultRun run;
+        const bool counting = command.rfind("count ", 0) == 0;
+        if (counting) token = command.substr(6);
+        if (!counting && !ParseRunCommand(command, token, run)) return pipe.Write("done 0 0 -1 bad command " + command);
         FaultScenario* scenario = Scenario(token);
         if (!scenario) return pipe.Write("done 0 0 -1 no scenario " + token);
-        FaultRun run = {-1, 0};
-        if (verb == "single") words >> run.function >> run.call;
-        if (verb == "always") words >> run.function;
-        const bool counting = verb == "count";
-        if (!counting && run.function < 0) return pipe.Write("done 0 0 -1 bad command " + command);
         if (!counting) {
             // The first run of a scenario in a process fills the system's
             // caches; the figures start after it.
@@ -117,7 +113,8 @@ private:
             outcome.problem = "cannot fail its imports: " + error;
             return outcome;
         }
-        if (run && run->call > 0) faults.FailCallOf(run->function, run->call);
+        if (run && run->call > 0 && run->onward) faults.FailFrom(run->function, run->call);
+        if (run && run->call > 0 && !run->onward) faults.FailCallOf(run->function, run->call);
         if (run && run->call == 0) faults.FailFunctions({run->function});
         faults.KeepLog(counting);
         try {

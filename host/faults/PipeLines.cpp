@@ -1,5 +1,7 @@
 #include "host/faults/PipeLines.h"
 
+#include <sstream>
+
 bool PipeLines::Read(std::string& line) {
     for (;;) {
         const size_t end = buffer.find('\n');
@@ -19,4 +21,21 @@ bool PipeLines::Write(const std::string& line) {
     const std::string text = line + "\n";
     DWORD written = 0;
     return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+}
+
+std::string RunCommand(const std::string& token, const FaultRun& run) {
+    const char* verb = run.call == 0 ? "always " : run.onward ? "from " : "single ";
+    return verb + token + " " + std::to_string(run.function) + (run.call ? " " + std::to_string(run.call) : "");
+}
+
+bool ParseRunCommand(const std::string& command, std::string& token, FaultRun& run) {
+    std::istringstream words(command);
+    std::string verb;
+    run = {-1, 0};
+    words >> verb >> token;
+    if (verb == "always") words >> run.function;
+    if (verb == "single" || verb == "from") words >> run.function >> run.call;
+    run.onward = verb == "from";
+    if (!words || run.function < 0 || (verb != "always" && run.call < 1)) run.function = -1;
+    return run.function >= 0;
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "host/faults/FaultPlan.h"
+
 class PipeLines {
 public:
     PipeLines(HANDLE in, HANDLE out) : in(in), out(out) {}
@@ -20,3 +22,12 @@ private:
     HANDLE out;
     std::string buffer;
 };
+
+// The words of the sweep's pipe. The parent asks "filters", "count TOKEN",
+// a run (RunCommand) or "quit"; the worker answers each with "done CALLS
+// FAILURES FIRST PROBLEM...", after "filters N", "unknown DLL!NAME" and
+// "burst FUNCTION LENGTH" lines, or ends after a "fault WHAT" line.
+// "single TOKEN F C", "from TOKEN F C" or "always TOKEN F".
+std::string RunCommand(const std::string& token, const FaultRun& run);
+// False, with run.function -1, for any other command.
+bool ParseRunCommand(const std::string& command, std::string& token, FaultRun& run);

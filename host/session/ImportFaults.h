@@ -53,11 +53,13 @@ public:
     void Forget();
 
     // From now on: no call fails; the call'th call from now (1 for the next)
-    // fails, once; the call'th call of function id fails, once; every call
-    // of the functions ids fails.
+    // fails, once; the call'th call of function id fails, once; that call
+    // of id and every one after it fail; every call of the functions ids
+    // fails.
     void PassAll();
     void FailCall(long long call);
     void FailCallOf(int id, long long call);
+    void FailFrom(int id, long long call);
     void FailFunctions(const std::vector<int>& ids);
     // Keeps every call from now in Log().
     void KeepLog(bool keep);

@@ -27,6 +27,10 @@
 namespace {
 
 const int kPatienceSeconds = 60;
+// --sample FIRST,EVERY on this program's command line: a sample of the runs,
+// where each costs seconds (an emulated machine).
+FaultSample sample;
+std::string sampleArguments;
 const int kWidth = 64;
 const int kHeight = 16;
 
@@ -212,7 +216,7 @@ TEST_P(FaultSweepTest, NoFaultHangAbortWriteOutsideBrokenAnswerOrLeak) {
     PrivateCopy copy;
     std::vector<std::string> lines;
     if (*row.host) {
-        const Output host = RunHost("check \"" + copy.Path() + "\" " + row.host);
+        const Output host = RunHost("check \"" + copy.Path() + "\" " + row.host + sampleArguments);
         std::istringstream out(host.out);
         for (std::string line; std::getline(out, line);) lines.push_back(line);
         EXPECT_EQ(0u, host.exitCode) << host.out;
@@ -220,7 +224,7 @@ TEST_P(FaultSweepTest, NoFaultHangAbortWriteOutsideBrokenAnswerOrLeak) {
         EXPECT_NE(std::string::npos, lines.back().find(" passed, 0 failed, 0 skipped")) << host.out;
     } else {
         FaultSweep sweep(Wide("\"" + Self() + "\" --plugin \"" + copy.Path() + "\""), kPatienceSeconds);
-        for (const ScenarioSweep& s : SweepScenarios(sweep, {"user-setup"}, [](long long, long long) {})) {
+        for (const ScenarioSweep& s : SweepScenarios(sweep, {"user-setup"}, sample, [](long long, long long) {})) {
             for (const FaultLine& line : ReportSweep(s, "filter 0 set-up as a user, OK, then a run"))
                 lines.push_back((line.kind == FaultLine::Failed   ? "FAIL  "
                                  : line.kind == FaultLine::Passed ? "ok    "
@@ -255,6 +259,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--plugin") == 0) plugin = argv[i + 1];
         if (std::strcmp(argv[i], "--worker") == 0) pipes = argv[i + 1];
+        if (std::strcmp(argv[i], "--sample") == 0 && ParseFaultSample(argv[i + 1], sample))
+            sampleArguments = std::string(" --sample ") + argv[i + 1];
     }
     if (!pipes.empty()) {
         // As a host does before any set-up: the dialog holds these controls.

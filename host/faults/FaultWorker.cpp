@@ -40,6 +40,22 @@ HANDLE answers = nullptr;
 
 LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS* info) { ReportFault(*info->ExceptionRecord); }
 
+// The loader's notice of a module it mapped, its imports bound and its
+// DllMain not yet run (LdrRegisterDllNotification).
+struct CountedName {
+    USHORT Length;
+    USHORT MaximumLength;
+    const wchar_t* Buffer;
+};
+struct DllNotice {
+    ULONG flags;
+    const CountedName* fullName;
+    const CountedName* baseName;
+    void* base;
+    ULONG size;
+};
+const ULONG kDllLoaded = 1;
+
 struct Outcome {
     long long calls = 0;
     long long failures = 0;
@@ -49,7 +65,15 @@ struct Outcome {
 
 class Worker {
 public:
-    Worker(PipeLines& pipe, const std::wstring& plugin, ScenarioMaker make) : pipe(pipe), plugin(plugin), make(make) {}
+    Worker(PipeLines& pipe, const std::wstring& plugin, ScenarioMaker make) : pipe(pipe), plugin(plugin), make(make) {
+        wchar_t full[MAX_PATH * 4];
+        const DWORD n = GetFullPathNameW(plugin.c_str(), MAX_PATH * 4, full, nullptr);
+        fullPath = n && n < MAX_PATH * 4 ? std::wstring(full) : plugin;
+        typedef LONG(NTAPI * Register)(ULONG, void(CALLBACK*)(ULONG, const DllNotice*, void*), void*, void**);
+        if (const auto reg = reinterpret_cast<Register>(
+                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "LdrRegisterDllNotification"))))
+            reg(0, Loaded, this, &cookie);
+    }
 
     bool Serve(const std::string& command) {
         if (command == "quit") return false;
@@ -101,34 +125,36 @@ private:
     Outcome Run(FaultScenario& scenario, const FaultRun* run, bool counting) {
         Outcome outcome;
         scenario.Prepare();
+        pending = {run, counting, false, ""};
         std::unique_ptr<PluginLibrary> library;
+        std::string loadError;
         try {
             library.reset(new PluginLibrary(plugin));
         } catch (const std::exception& e) {
-            outcome.problem = std::string("the plug-in did not load: ") + e.what();
-            return outcome;
+            loadError = e.what();
         }
-        std::string error;
-        if (!faults.Install(library->Module(), &error)) {
-            outcome.problem = "cannot fail its imports: " + error;
-            return outcome;
-        }
-        if (run && run->call > 0 && run->onward) faults.FailFrom(run->function, run->call);
-        if (run && run->call > 0 && !run->onward) faults.FailCallOf(run->function, run->call);
-        if (run && run->call == 0) faults.FailFunctions({run->function});
-        faults.KeepLog(counting);
-        try {
-            outcome.problem = scenario.Exercise(*library);
-            library.reset();
-        } catch (const std::exception& e) {
-            outcome.problem = std::string("the host could not go on: ") + e.what();
+        // Where the loader says nothing of its loads, the failures start
+        // right after the load.
+        if (library && !pending.installed) Arm(library->Module());
+        std::string problem = pending.error.empty() ? "" : "cannot fail its imports: " + pending.error;
+        if (problem.empty() && library) {
+            try {
+                problem = scenario.Exercise(*library);
+                library.reset();
+            } catch (const std::exception& e) {
+                problem = std::string("the host could not go on: ") + e.what();
+            }
+        } else if (problem.empty() && (!pending.installed || faults.Failures() == 0)) {
+            // A load refused because a call of its own failed is what a
+            // host must be ready for; any other is not.
+            problem = "the plug-in did not load: " + loadError;
         }
         // Still loaded only when the scenario threw.
-        if (!library) {
+        if (!library && problem.empty()) {
             const std::string held = faults.HeldGdiObjects();
-            if (outcome.problem.empty() && !held.empty())
-                outcome.problem = "a leak: GDI objects not given back (" + held + ")";
+            if (!held.empty()) problem = "a leak: GDI objects not given back (" + held + ")";
         }
+        outcome.problem = problem;
         outcome.calls = faults.Calls();
         outcome.failures = faults.Failures();
         outcome.firstFailed = faults.FirstFailedFunction();
@@ -140,8 +166,29 @@ private:
         } else {
             faults.Forget();
         }
+        pending = {};
         if (outcome.problem.empty()) outcome.problem = scenario.AfterUnload();
         return outcome;
+    }
+
+    // Points the module's imports at the shims and starts the run's
+    // failures: from the loader's notice of the plug-in, before its
+    // DllMain, so that its load fails too.
+    void Arm(HMODULE module) {
+        pending.installed = true;
+        if (!faults.Install(module, &pending.error)) return;
+        const FaultRun* run = pending.run;
+        if (run && run->call > 0 && run->onward) faults.FailFrom(run->function, run->call);
+        if (run && run->call > 0 && !run->onward) faults.FailCallOf(run->function, run->call);
+        if (run && run->call == 0) faults.FailFunctions({run->function});
+        faults.KeepLog(pending.counting);
+    }
+
+    static void CALLBACK Loaded(ULONG reason, const DllNotice* notice, void* context) {
+        Worker& worker = *static_cast<Worker*>(context);
+        if (reason != kDllLoaded || worker.pending.installed || !notice->fullName) return;
+        const std::wstring name(notice->fullName->Buffer, notice->fullName->Length / sizeof(wchar_t));
+        if (lstrcmpiW(name.c_str(), worker.fullPath.c_str()) == 0) worker.Arm(static_cast<HMODULE>(notice->base));
     }
 
     void SendBursts() {
@@ -178,6 +225,15 @@ private:
     std::map<std::string, std::unique_ptr<FaultScenario>> scenarios;
     std::map<std::string, bool> warmed;
     LeakFigures figures;
+    // The run that the next load starts.
+    struct Pending {
+        const FaultRun* run = nullptr;
+        bool counting = false;
+        bool installed = false;
+        std::string error;
+    } pending;
+    std::wstring fullPath;
+    void* cookie = nullptr;
 };
 
 }  // namespace

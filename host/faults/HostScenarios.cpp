@@ -58,6 +58,8 @@ public:
             plugin.RawNames(i, reinterpret_cast<char*>(category.Data()), kTextBytes,
                             reinterpret_cast<char*>(name.Data()), kTextBytes);
             problem = Unterminated(name, "filter " + std::to_string(i) + "'s name");
+            // A load that went on when a filter of it could not be made.
+            if (problem.empty() && !name.Data()[0]) problem = "filter " + std::to_string(i) + " without a name";
             if (problem.empty()) problem = Unterminated(category, "filter " + std::to_string(i) + "'s category");
         }
         return problem;

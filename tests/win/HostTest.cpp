@@ -633,9 +633,38 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
          bits32 ? "FAIL  host-env: 4-byte stack: access violation in check.ppi+0x"
                 : "ok    host-env: default: 1 filter over the 512x384 image, set-ups ended by Cancel; the reference "
                   "for the other states"},
+        // One for each of the sweep's detectors, each met only when GetDC
+        // fails (a hang gives up after --patience 10).
         {"getdc", copy, false, 1,
          "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (calls 1, 2 and 3 of 3, "
-         "each failing alone, and every call): exception 0xC0000005 (writing 00",
+         "each failing alone, every call from calls 2 and 3 of 3 on, each, and every call): exception 0xC0000005 "
+         "(writing 00",
+         true},
+        {"getdc-handle", copy, false, 3,
+         "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (calls 1, 2 and 3 of 3, "
+         "each failing alone, and every call from call 3 of 3 on): a leak: 1 handle more after the unload",
+         true},
+        {"getdc-gdi", copy, false, 3,
+         "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (calls 1, 2 and 3 of 3, "
+         "each failing alone, and every call from call 3 of 3 on): a leak: GDI objects not given back (1 from "
+         "CreateCompatibleDC)",
+         true},
+        {"getdc-window", copy, false, 3,
+         "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (calls 1, 2 and 3 of 3, "
+         "each failing alone, and every call from call 3 of 3 on): a leak: 1 window more after the unload",
+         true},
+        {"getdc-outside", copy, false, 3,
+         "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (call 1 of 3 failing "
+         "alone, and every call): a write outside the rectangle: pixel -1,0 from ",
+         true},
+        {"getdc-hang", copy, false, 1,
+         "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (call 1 of 3 failing "
+         "alone, and every call): a hang: no answer within 10 s",
+         true},
+        // Asked once in a process: the runs planned to fail it have no call to fail.
+        {"getdc-once", copy, false, 1,
+         "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (call 1 of 1 failing "
+         "alone, and every call): the call meant to fail was not made",
          true},
     };
     for (const Case& c : cases) {
@@ -645,7 +674,7 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
         // The speed lines time the machine, not the contract.
         std::vector<std::string> args = {"check", c.plugin, "--no-speed"};
         if (c.setup) args.push_back("--setup");
-        if (c.faults) args.push_back("--faults");
+        if (c.faults) args.insert(args.end(), {"--faults", "--patience", "10"});
         const Result r = Host(args);
         DeleteFileA((dir + "check-setup.txt").c_str());
         std::vector<std::string> lines;

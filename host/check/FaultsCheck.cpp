@@ -11,6 +11,7 @@
 #include "host/faults/FaultSweep.h"
 #include "host/faults/FaultWorker.h"
 #include "host/faults/HostScenarios.h"
+#include "host/session/ImportFaults.h"
 
 int CheckFaults(const CheckOptions& options, const std::wstring& commandLine) {
     CheckTally tally;
@@ -36,7 +37,7 @@ int CheckFaults(const CheckOptions& options, const std::wstring& commandLine) {
     }
     std::vector<std::string> unknown;
     for (const ScenarioSweep& s : sweeps) {
-        for (const FaultLine& line : ReportSweep(s, HostScenarioTitle(s.token)))
+        for (const FaultLine& line : ReportSweep(s, HostScenarioTitle(s.token), FailingText))
             ReportCheck(tally, "faults",
                         {line.kind == FaultLine::Failed   ? Verdict::Fail
                          : line.kind == FaultLine::Passed ? Verdict::Pass

@@ -5,7 +5,6 @@
 #include <set>
 #include <utility>
 
-#include "host/session/ImportFaults.h"
 
 namespace {
 
@@ -71,7 +70,8 @@ std::string SweepFigures(const ScenarioSweep& s) {
     return text + seconds;
 }
 
-std::vector<FaultLine> ReportSweep(const ScenarioSweep& s, const std::string& title) {
+std::vector<FaultLine> ReportSweep(const ScenarioSweep& s, const std::string& title,
+                                   std::string (*failing)(int)) {
     std::vector<FaultLine> lines;
     if (s.counting.kind != RunResult::Clean) {
         lines.push_back({FaultLine::Failed, title + ": without any fault, " + s.counting.text});
@@ -97,8 +97,7 @@ std::vector<FaultLine> ReportSweep(const ScenarioSweep& s, const std::string& ti
         if (key.first < 0) {
             what = "with the call meant to fail not made";
         } else {
-            const FailableImport& f = FailableImportAt(key.first);
-            what = std::string(f.name) + " returning " + f.how + " (" +
+            what = failing(key.first) + " (" +
                    Which(group, s.plan.callsOf[static_cast<size_t>(key.first)]) + ")";
         }
         lines.push_back({FaultLine::Failed, title + ": " + what + ": " + key.second});

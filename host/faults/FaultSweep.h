@@ -11,19 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/faults/FaultPlan.h"
+#include "host/faults/FaultReport.h"
 #include "host/faults/PipeLines.h"
-
-struct RunResult {
-    enum Kind { Clean, Problem, Fault, Hang, Abort };
-    Kind kind = Clean;
-    // "exception 0xC0000005 (reading 00000000) at x.ppi+0x1A2B", "exit code
-    // 3", or the scenario's words.
-    std::string text;
-    long long calls = 0;
-    // Calls that were failed; 0 when the call meant to fail never came.
-    long long failures = 0;
-};
 
 class FaultSweep {
 public:
@@ -56,25 +45,6 @@ private:
     PipeLines* pipe = nullptr;
     int starts = 0;
 };
-
-// One scenario swept: its plan, the run without faults, and every run whose
-// outcome was not clean.
-struct ScenarioSweep {
-    std::string token;
-    FaultPlan plan;
-    RunResult counting;
-    std::vector<std::string> unknown;
-    struct Found {
-        FaultRun run;
-        RunResult result;
-    };
-    std::vector<Found> found;
-    long long runs = 0;
-    double seconds = 0;
-};
-
-// A run's text when the call meant to fail was not made.
-constexpr char kNotMade[] = "the call meant to fail was not made";
 
 // Every scenario's counting run, then every planned run, calling progress
 // after each; sample keeps some of the single-call and onward runs.

@@ -427,6 +427,8 @@ int FailableImportCount() { return kImportCount; }
 
 const FailableImport& FailableImportAt(int id) { return kTable[id]; }
 
+std::string FailingText(int id) { return std::string(kTable[id].name) + " returning " + kTable[id].how; }
+
 int FindFailableImport(const char* name) {
     for (int id = 0; id < kImportCount; ++id)
         if (std::strcmp(kTable[id].name, name) == 0) return id;

@@ -20,6 +20,8 @@ struct FailableImport {
 
 int FailableImportCount();
 const FailableImport& FailableImportAt(int id);
+// "GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY"
+std::string FailingText(int id);
 // The table's id of an import by name, or -1.
 int FindFailableImport(const char* name);
 // Imports that cannot fail for a caller that passes what it owns: releases of

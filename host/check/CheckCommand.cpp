@@ -204,17 +204,7 @@ void ContinueChecksAfterFault(const EXCEPTION_RECORD& record) {
     progress.faulted = true;
     char module[MAX_PATH];
     FaultModuleName(record.ExceptionAddress, module, MAX_PATH);
-    char seen[MAX_PATH + 96];
-    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
-        std::snprintf(seen, sizeof seen, "exception 0x%08lX (%s %p) in %s",
-                      static_cast<unsigned long>(record.ExceptionCode),
-                      record.ExceptionInformation[0] == 1   ? "writing"
-                      : record.ExceptionInformation[0] == 8 ? "running"
-                                                            : "reading",
-                      reinterpret_cast<void*>(record.ExceptionInformation[1]), module);
-    else
-        std::snprintf(seen, sizeof seen, "exception 0x%08lX in %s", static_cast<unsigned long>(record.ExceptionCode),
-                      module);
+    const std::string seen = ExceptionText(record) + " in " + module;
     ReportCheck(progress.tally, progress.name, Failed("no fault", seen));
 
     // The process is not to be trusted after a fault in foreign code: the

@@ -21,7 +21,8 @@ bool ParseFaultSample(const std::string& text, FaultSample& sample) {
     return true;
 }
 
-FaultPlan PlanFaults(const std::vector<CallBurst>& bursts, int functions) {
+FaultPlan PlanFaults(const std::vector<CallBurst>& bursts, const std::vector<bool>& runsOut) {
+    const int functions = static_cast<int>(runsOut.size());
     FaultPlan plan;
     plan.callsOf.assign(static_cast<size_t>(functions), 0);
     for (const CallBurst& burst : bursts) {
@@ -39,12 +40,18 @@ FaultPlan PlanFaults(const std::vector<CallBurst>& bursts, int functions) {
         }
         for (const long long call : calls) {
             plan.single.push_back({burst.function, call});
-            // From the first call on is every call: a persistent run.
-            if (call > 1) plan.onward.push_back({burst.function, call, true});
+            if (call > 1 && runsOut[static_cast<size_t>(burst.function)])
+                plan.onward.push_back({burst.function, call, true});
         }
         before = last;
         plan.calls += burst.length;
     }
+    // From the first call on is every call, from the last one is that call
+    // alone: runs of their own already.
+    std::vector<FaultRun> onward;
+    for (const FaultRun& run : plan.onward)
+        if (run.call < plan.callsOf[static_cast<size_t>(run.function)]) onward.push_back(run);
+    plan.onward.swap(onward);
     plan.singleBefore = static_cast<long long>(plan.single.size());
     plan.onwardBefore = static_cast<long long>(plan.onward.size());
     return plan;

@@ -1,6 +1,6 @@
 // The runs of a fault sweep, planned from one run in which nothing failed:
-// each call failing alone, each function failing from one of its calls on
-// (memory that runs out midway), and each function failing at every call.
+// each call failing alone, each function that can run out (memory, disk)
+// failing from one of its calls on, and each function failing at every call.
 // A loop that calls one function thousands of times (a field painted pixel
 // by pixel) fails at its first, second and last call only. Plain C++.
 #pragma once
@@ -51,6 +51,8 @@ struct FaultPlan {
 // A burst at most this long fails at each of its calls.
 constexpr long long kBurstKept = 3;
 
-FaultPlan PlanFaults(const std::vector<CallBurst>& bursts, int functions);
+// runsOut: for each function, whether it fails from a call on too (memory,
+// a disk that fills up).
+FaultPlan PlanFaults(const std::vector<CallBurst>& bursts, const std::vector<bool>& runsOut);
 
 void SampleRuns(FaultPlan& plan, const FaultSample& sample);

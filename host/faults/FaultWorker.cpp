@@ -21,17 +21,7 @@ HANDLE answers = nullptr;
 // The parent reads this as the run's outcome; nothing of this process is
 // trusted after it, so no DllMain runs either.
 [[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
-    char text[160];
-    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
-        std::snprintf(text, sizeof text, "fault exception 0x%08lX (%s %p)",
-                      static_cast<unsigned long>(record.ExceptionCode),
-                      record.ExceptionInformation[0] == 1   ? "writing"
-                      : record.ExceptionInformation[0] == 8 ? "running"
-                                                            : "reading",
-                      reinterpret_cast<void*>(record.ExceptionInformation[1]));
-    else
-        std::snprintf(text, sizeof text, "fault exception 0x%08lX", static_cast<unsigned long>(record.ExceptionCode));
-    const std::string line = std::string(text) + " at " + FaultPlace(record.ExceptionAddress) + "\n";
+    const std::string line = std::string(SweepWords::kFault) + " " + ExceptionText(record) + " at " + FaultPlace(record.ExceptionAddress) + "\n";
     DWORD written = 0;
     WriteFile(answers, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     TerminateProcess(GetCurrentProcess(), 3);
@@ -56,13 +46,6 @@ struct DllNotice {
 };
 const ULONG kDllLoaded = 1;
 
-struct Outcome {
-    long long calls = 0;
-    long long failures = 0;
-    int firstFailed = -1;
-    std::string problem;
-};
-
 class Worker {
 public:
     Worker(PipeLines& pipe, const std::wstring& plugin, ScenarioMaker make) : pipe(pipe), plugin(plugin), make(make) {
@@ -76,15 +59,16 @@ public:
     }
 
     bool Serve(const std::string& command) {
-        if (command == "quit") return false;
-        if (command == "filters") return Filters();
+        if (command == SweepWords::kQuit) return false;
+        if (command == SweepWords::kFilters) return Filters();
         std::string token;
         FaultRun run;
-        const bool counting = command.rfind("count ", 0) == 0;
-        if (counting) token = command.substr(6);
-        if (!counting && !ParseRunCommand(command, token, run)) return pipe.Write("done 0 0 -1 bad command " + command);
+        const char* counted = AfterWord(command, SweepWords::kCount);
+        const bool counting = counted != nullptr;
+        if (counting) token = counted;
+        if (!counting && !ParseRunCommand(command, token, run)) return Answer("bad command " + command);
         FaultScenario* scenario = Scenario(token);
-        if (!scenario) return pipe.Write("done 0 0 -1 no scenario " + token);
+        if (!scenario) return Answer("no scenario " + token);
         if (!counting) {
             // The first run of a scenario in a process fills the system's
             // caches; the figures start after it.
@@ -94,24 +78,30 @@ public:
                 figures = LeakFigures::Measure();
             }
         }
-        Outcome outcome = Run(*scenario, counting ? nullptr : &run, counting);
+        DoneAnswer outcome = Run(*scenario, counting ? nullptr : &run, counting);
         if (!counting && outcome.problem.empty())
             outcome.problem = Leaks(*scenario, run);
         else if (!counting)
             figures = LeakFigures::Measure();
-        return pipe.Write("done " + std::to_string(outcome.calls) + " " + std::to_string(outcome.failures) + " " +
-                          std::to_string(outcome.firstFailed) + " " + outcome.problem);
+        return pipe.Write(DoneLine(outcome));
     }
 
 private:
     bool Filters() {
         try {
             PluginLibrary library(plugin);
-            pipe.Write("filters " + std::to_string(library.RawCount()));
-            return pipe.Write("done 0 0 -1");
+            pipe.Write(std::string(SweepWords::kFilters) + " " + std::to_string(library.RawCount()));
+            return Answer("");
         } catch (const std::exception& e) {
-            return pipe.Write(std::string("done 0 0 -1 ") + e.what());
+            return Answer(e.what());
         }
+    }
+
+    // The answer to a command that ran nothing.
+    bool Answer(const std::string& problem) {
+        DoneAnswer done;
+        done.problem = problem;
+        return pipe.Write(DoneLine(done));
     }
 
     FaultScenario* Scenario(const std::string& token) {
@@ -122,8 +112,8 @@ private:
 
     // One load, the scenario and the unload; with counting, the calls go
     // to the parent as bursts.
-    Outcome Run(FaultScenario& scenario, const FaultRun* run, bool counting) {
-        Outcome outcome;
+    DoneAnswer Run(FaultScenario& scenario, const FaultRun* run, bool counting) {
+        DoneAnswer outcome;
         scenario.Prepare();
         pending = {run, counting, false, ""};
         std::unique_ptr<PluginLibrary> library;
@@ -192,13 +182,13 @@ private:
     }
 
     void SendBursts() {
-        for (const std::string& unknown : faults.Unknown()) pipe.Write("unknown " + unknown);
+        for (const std::string& unknown : faults.Unknown()) pipe.Write(std::string(SweepWords::kUnknown) + " " + unknown);
         const std::vector<ImportCall>& log = faults.Log();
         for (size_t i = 0; i < log.size();) {
             size_t end = i + 1;
             while (end < log.size() && log[end].function == log[i].function && log[end].caller == log[i].caller)
                 ++end;
-            pipe.Write("burst " + std::to_string(log[i].function) + " " + std::to_string(end - i));
+            pipe.Write(std::string(SweepWords::kBurst) + " " + std::to_string(log[i].function) + " " + std::to_string(end - i));
             i = end;
         }
     }

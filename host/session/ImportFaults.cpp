@@ -427,6 +427,17 @@ int FailableImportCount() { return kImportCount; }
 
 const FailableImport& FailableImportAt(int id) { return kTable[id]; }
 
+bool ImportRunsOut(int id) {
+    switch (id) {
+    case kId_malloc: case kId_calloc: case kId_realloc: case kId_HeapAlloc: case kId_HeapReAlloc:
+    case kId_LocalAlloc: case kId_GlobalAlloc: case kId_VirtualAlloc: case kId_WriteFile:
+    case kId_WritePrivateProfileStringA: case kId_WritePrivateProfileStringW:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string FailingText(int id) { return std::string(kTable[id].name) + " returning " + kTable[id].how; }
 
 int FindFailableImport(const char* name) {

@@ -20,6 +20,9 @@ struct FailableImport {
 
 int FailableImportCount();
 const FailableImport& FailableImportAt(int id);
+// Whether the function fails from a call on too, as memory and a disk that
+// fills up do.
+bool ImportRunsOut(int id);
 // "GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY"
 std::string FailingText(int id);
 // The table's id of an import by name, or -1.

@@ -30,16 +30,19 @@ TEST(FaultPlan, RunsFromBursts) {
     const Case cases[] = {
         {{}, 0, 0, 0, "", "", ""},
         {{{2, 1}}, 1, 0, 0, "2:1", "", "2:*"},
-        {{{0, 3}}, 3, 0, 0, "0:1 0:2 0:3", "0:2+ 0:3+", "0:*"},
+        // From the first call on is every call, from the last that call alone.
+        {{{0, 3}}, 3, 0, 0, "0:1 0:2 0:3", "0:2+", "0:*"},
         // A loop of 1,000 calls fails at its first, second and last.
-        {{{1, 1000}}, 1000, 1, 997, "1:1 1:2 1:1000", "1:2+ 1:1000+", "1:*"},
+        {{{1, 1000}}, 1000, 1, 997, "1:1 1:2 1:1000", "1:2+", "1:*"},
         // The calls of a function count on across its bursts.
-        {{{0, 1}, {1, 2}, {0, 5}}, 8, 1, 2, "0:1 1:1 1:2 0:2 0:3 0:6", "1:2+ 0:2+ 0:3+ 0:6+", "0:* 1:*"},
+        {{{0, 1}, {1, 2}, {0, 5}}, 8, 1, 2, "0:1 1:1 1:2 0:2 0:3 0:6", "0:2+ 0:3+", "0:* 1:*"},
+        // Only a function that runs out fails from a call on.
+        {{{2, 3}, {1, 3}}, 6, 0, 0, "2:1 2:2 2:3 1:1 1:2 1:3", "1:2+", "2:* 1:*"},
         // Ids outside the table and empty bursts count for nothing.
         {{{-1, 4}, {3, 2}, {0, 0}}, 0, 0, 0, "", "", ""},
     };
     for (const Case& c : cases) {
-        const FaultPlan plan = PlanFaults(c.bursts, 3);
+        const FaultPlan plan = PlanFaults(c.bursts, {true, true, false});
         SCOPED_TRACE(c.single);
         EXPECT_EQ(c.calls, plan.calls);
         EXPECT_EQ(c.collapsed, plan.collapsed);
@@ -58,10 +61,10 @@ TEST(FaultPlan, SampleKeepsTheFirstAndOneInEvery) {
         const char *single, *onward;
     };
     const Case cases[] = {
-        {"0,1", true, "0:1 0:2 0:3 0:4 0:5 0:6", "0:2+ 0:3+ 0:4+ 0:5+ 0:6+"},
+        {"0,1", true, "0:1 0:2 0:3 0:4 0:5 0:6", "0:2+ 0:3+ 0:4+ 0:5+"},
         {"2,3", true, "0:1 0:2 0:3 0:6", "0:2+ 0:3+ 0:4+"},
-        {"0,4", true, "0:1 0:5", "0:2+ 0:6+"},
-        {"9,50", true, "0:1 0:2 0:3 0:4 0:5 0:6", "0:2+ 0:3+ 0:4+ 0:5+ 0:6+"},
+        {"0,4", true, "0:1 0:5", "0:2+"},
+        {"9,50", true, "0:1 0:2 0:3 0:4 0:5 0:6", "0:2+ 0:3+ 0:4+ 0:5+"},
         {"6", false, "", ""},       {"6,0", false, "", ""}, {"-1,5", false, "", ""},
         {"6,50,1", false, "", ""},  {"6,50x", false, "", ""}, {"", false, "", ""},
     };
@@ -73,13 +76,13 @@ TEST(FaultPlan, SampleKeepsTheFirstAndOneInEvery) {
             EXPECT_FALSE(sample.On());
             continue;
         }
-        FaultPlan plan = PlanFaults({{0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}}, 1);
+        FaultPlan plan = PlanFaults({{0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}}, {true});
         SampleRuns(plan, sample);
         EXPECT_EQ(c.single, Text(plan.single));
         EXPECT_EQ(c.onward, Text(plan.onward));
         EXPECT_EQ("0:*", Text(plan.persistent));
         EXPECT_EQ(6, plan.singleBefore);
-        EXPECT_EQ(5, plan.onwardBefore);
+        EXPECT_EQ(4, plan.onwardBefore);
     }
 }
 
@@ -94,7 +97,7 @@ TEST(FaultReport, OneLinePerFunctionAndOutcome) {
         std::vector<ScenarioSweep::Found> found;
         std::vector<std::string> lines;
     };
-    const std::string figures = "T: 7 calls; 7 runs failing one call, 5 runs failing from a call on, 2 runs failing "
+    const std::string figures = "T: 7 calls; 7 runs failing one call, 3 runs failing from a call on, 2 runs failing "
                                 "one function at every call, 0.0 s";
     const Case cases[] = {
         {{}, {"ok: " + figures + ": no fault, hang, abort, write outside the rectangle, broken answer or leak"}},
@@ -113,7 +116,7 @@ TEST(FaultReport, OneLinePerFunctionAndOutcome) {
     };
     for (const Case& c : cases) {
         ScenarioSweep s;
-        s.plan = PlanFaults({{0, 3}, {1, 2}, {0, 2}}, 2);
+        s.plan = PlanFaults({{0, 3}, {1, 2}, {0, 2}}, {true, true});
         s.found = c.found;
         std::vector<std::string> lines;
         for (const FaultLine& line : ReportSweep(s, "T", Failing))
@@ -125,17 +128,17 @@ TEST(FaultReport, OneLinePerFunctionAndOutcome) {
 
 TEST(FaultReport, FiguresNameASample) {
     ScenarioSweep s;
-    s.plan = PlanFaults({{0, 1}, {1, 1000}, {0, 1}}, 2);
+    s.plan = PlanFaults({{0, 1}, {1, 1000}, {0, 1}}, {true, true});
     EXPECT_EQ("1,002 calls (1 loop of one call collapsed, 997 calls in them not failed alone); 5 runs failing one "
-              "call, 3 runs failing from a call on, 2 runs failing one function at every call, 0.0 s",
+              "call, 1 run failing from a call on, 2 runs failing one function at every call, 0.0 s",
               SweepFigures(s));
     SampleRuns(s.plan, {1, 3});
     s.seconds = 2.25;
     EXPECT_EQ("1,002 calls (1 loop of one call collapsed, 997 calls in them not failed alone); a sample of the runs, "
-              "the first 1 and one in every 3 after: 3 of 5 runs failing one call, 2 of 3 runs failing from a call on, "
+              "the first 1 and one in every 3 after: 3 of 5 runs failing one call, 1 of 1 run failing from a call on, "
               "2 runs failing one function at every call, 2.2 s",
               SweepFigures(s));
-    s.plan = PlanFaults({}, 2);
+    s.plan = PlanFaults({}, {true, true});
     EXPECT_EQ((std::vector<std::string>{"T: no call that the system could fail"}),
               [&] {
                   std::vector<std::string> texts;

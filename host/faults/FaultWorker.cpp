@@ -115,7 +115,7 @@ private:
     DoneAnswer Run(FaultScenario& scenario, const FaultRun* run, bool counting) {
         DoneAnswer outcome;
         scenario.Prepare();
-        pending = {run, counting, false, ""};
+        pending = {run, counting, true, false, ""};
         std::unique_ptr<PluginLibrary> library;
         std::string loadError;
         try {
@@ -123,6 +123,7 @@ private:
         } catch (const std::exception& e) {
             loadError = e.what();
         }
+        pending.loading = false;
         // Where the loader says nothing of its loads, the failures start
         // right after the load.
         if (library && !pending.installed) Arm(library->Module());
@@ -176,7 +177,7 @@ private:
 
     static void CALLBACK Loaded(ULONG reason, const DllNotice* notice, void* context) {
         Worker& worker = *static_cast<Worker*>(context);
-        if (reason != kDllLoaded || worker.pending.installed || !notice->fullName) return;
+        if (reason != kDllLoaded || !worker.pending.loading || worker.pending.installed || !notice->fullName) return;
         const std::wstring name(notice->fullName->Buffer, notice->fullName->Length / sizeof(wchar_t));
         if (lstrcmpiW(name.c_str(), worker.fullPath.c_str()) == 0) worker.Arm(static_cast<HMODULE>(notice->base));
     }
@@ -219,6 +220,7 @@ private:
     struct Pending {
         const FaultRun* run = nullptr;
         bool counting = false;
+        bool loading = false;  // a run's load, not another of the plug-in's
         bool installed = false;
         std::string error;
     } pending;

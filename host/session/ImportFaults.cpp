@@ -152,7 +152,7 @@ const char* const kPassThrough[] = {
     // error reports to stderr
     "free", "memcpy", "memmove", "memset", "memcmp", "memchr", "strlen", "strcmp", "strncmp", "strcpy", "strncpy",
     "strcat", "strchr", "strrchr", "wcslen", "wcscmp", "wcsncmp", "wcscpy", "wcsncpy", "wcschr", "wcsrchr", "atoi",
-    "strtol", "strtoul", "abs", "abort", "exit", "_exit", "_errno", "_lock", "_unlock", "_amsg_exit", "_initterm",
+    "strtol", "strtoul", "wcstol", "abs", "abort", "exit", "_exit", "_errno", "_lock", "_unlock", "_amsg_exit", "_initterm",
     "_onexit", "__dllonexit", "atexit", "__mb_cur_max", "___mb_cur_max_func", "___lc_codepage_func", "_iob",
     "__iob_func", "localeconv", "setlocale", "strerror", "fprintf", "fwprintf", "vfprintf", "fputc", "fputwc",
     "fputs", "fwrite", "fflush", "signal", "_read", "_close",

@@ -47,8 +47,8 @@ void FormatSaveFailure(wchar_t* text, int size, bool japanese, const SaveFailure
 }  // namespace
 
 void ShowSaveFailure(HWND dialog, bool japanese, const SaveFailure& failure, const TintSettings& held) {
-    wchar_t text[MAX_PATH + 512];
-    FormatSaveFailure(text, MAX_PATH + 512, japanese, failure, held);
+    wchar_t text[MAX_PATH + 768];
+    FormatSaveFailure(text, MAX_PATH + 768, japanese, failure, held);
     // Its loop runs the host's windows too.
     HostFloatState hostState;
     MessageBoxW(dialog, text, japanese ? L"単色効果" : L"Colorize", MB_OK | MB_ICONWARNING);

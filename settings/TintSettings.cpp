@@ -125,6 +125,7 @@ int WriteItemIntToIni(HWND dialog, const wchar_t* section, const wchar_t* key, i
 
 bool SaveTintSettings(HWND dialog, SaveFailure& failure) {
     failure.error = ERROR_SUCCESS;
+    failure.mixed = false;
     const bool preview = IsDlgButtonChecked(dialog, IDC_PREVIEW_CHECK) == BST_CHECKED;
     // Without a path the profile functions would fall back to win.ini.
     if (const wchar_t* file = BuildIniPath(failure.path, MAX_PATH)) {
@@ -141,9 +142,25 @@ bool SaveTintSettings(HWND dialog, SaveFailure& failure) {
             WriteKey(L"preview", preview ? L"1" : L"0", file, &failure.error);
         }
         // The file never holds half a choice: what was written goes back.
+        // A key whose roll-back fails too keeps the new value, and the user
+        // is told what the file holds.
+        bool newKept[3] = {};
         for (int i = 0; failure.error != ERROR_SUCCESS && i < written; ++i)
-            WriteKey(before[i].key, std::wcscmp(before[i].value, kMissing) == 0 ? nullptr : before[i].value, file,
-                     nullptr);
+            newKept[i] = !WriteKey(before[i].key,
+                                   std::wcscmp(before[i].value, kMissing) == 0 ? nullptr : before[i].value, file, nullptr);
+        const int items[] = {IDC_X_EDIT, IDC_Y_EDIT}, defaults[] = {kDefaultPickerX, kDefaultPickerY};
+        int32_t* const holds[] = {&failure.fileX, &failure.fileY};
+        for (int i = 0; i < 2; ++i) {
+            // A box that is not a number wrote nothing.
+            BOOL number = FALSE;
+            const int shown = static_cast<int>(GetDlgItemInt(dialog, items[i], &number, TRUE));
+            const bool changed = newKept[i] && number;
+            failure.mixed = failure.mixed || changed;
+            *holds[i] = changed ? shown
+                        : std::wcscmp(before[i].value, kMissing) == 0
+                            ? defaults[i]
+                            : static_cast<int32_t>(std::wcstol(before[i].value, nullptr, 10));
+        }
         // Flush the system's cached copy to disk. Its result says nothing:
         // it is false whenever there was a copy to flush.
         WritePrivateProfileStringW(nullptr, nullptr, nullptr, file);

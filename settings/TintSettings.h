@@ -46,12 +46,18 @@ int WriteItemIntToIni(HWND dialog, const wchar_t* section, const wchar_t* key, i
 struct SaveFailure {
     DWORD error;
     wchar_t path[MAX_PATH];
+    // A key written before the failure could not be given its earlier value
+    // back either: the file holds X fileX, Y fileY, which are not both the
+    // earlier ones.
+    bool mixed;
+    int32_t fileX;
+    int32_t fileY;
 };
 
 // OK of the Colorize dialog: X (1021), Y (1023) and the Preview box (1006)
 // into the file, then flushes the system's cached copy. The three keys change
 // together: when one cannot be written, those written before it get their
-// earlier values back. Returns false, with failure filled in, when the
+// earlier values back (failure.mixed when that fails too). Returns false, with failure filled in, when the
 // choice could not be stored; it is then held in this process, and
 // ReadTintSettings returns it until an OK stores or the plug-in is unloaded.
 bool SaveTintSettings(HWND dialog, SaveFailure& failure);

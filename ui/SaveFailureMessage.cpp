@@ -34,13 +34,21 @@ void FormatSaveFailure(wchar_t* text, int size, bool japanese, const SaveFailure
                              L"The position you chose (X %d, Y %d) stays in use until the paint program is "
                              L"closed, or until the settings can be saved.",
                   failure.path, reason, static_cast<int>(held.x), static_cast<int>(held.y));
+    if (!failure.mixed) return;
+    const size_t used = std::wcslen(text);
+    std::swprintf(text + used, static_cast<size_t>(size) - used,
+                  japanese ? L"\n\nファイルを元に戻すこともできませんでした。ファイルには X %d、Y %d が書かれていて、"
+                             L"次にプラグインを読み込むとこの位置から始まります。"
+                           : L"\n\nThe file could not be put back as it was either: it now holds X %d, Y %d, where "
+                             L"the plug-in starts when it is next loaded.",
+                  static_cast<int>(failure.fileX), static_cast<int>(failure.fileY));
 }
 
 }  // namespace
 
 void ShowSaveFailure(HWND dialog, bool japanese, const SaveFailure& failure, const TintSettings& held) {
-    wchar_t text[MAX_PATH + 512];
-    FormatSaveFailure(text, MAX_PATH + 512, japanese, failure, held);
+    wchar_t text[MAX_PATH + 768];
+    FormatSaveFailure(text, MAX_PATH + 768, japanese, failure, held);
     // Its loop runs the host's windows too.
     HostFloatState hostState;
     MessageBoxW(dialog, text, japanese ? L"単色効果" : L"Colorize", MB_OK | MB_ICONWARNING);

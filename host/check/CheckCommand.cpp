@@ -17,7 +17,9 @@
 #include "host/session/FaultGuard.h"
 #include "host/session/HostEnvironment.h"
 
-const char kCheckUsage[] = "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults] [--no-speed]";
+const char kCheckUsage[] =
+    "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults [--sample FIRST,EVERY] [--patience S]] "
+    "[--no-speed]";
 
 namespace {
 
@@ -119,7 +121,8 @@ bool ParseResume(const std::string& text) {
 }  // namespace
 
 int CheckCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker", "--environment", "--reference"},
+    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker", "--environment", "--reference",
+                                               "--sample", "--patience"},
                                         {"--setup", "--faults", "--no-speed"});
     if (!parsed.error.empty() || parsed.positional.size() != 1)
         throw HostError(
@@ -136,6 +139,11 @@ int CheckCommand(const std::vector<std::string>& args) {
     if (const std::string* image = parsed.Option("--image")) options.image = WideFromUtf8(*image);
     options.setup = parsed.Option("--setup") != nullptr;
     options.speed = parsed.Option("--no-speed") == nullptr;
+    if (const std::string* sample = parsed.Option("--sample"))
+        if (!ParseFaultSample(*sample, options.sample)) throw HostError("bad --sample '" + *sample + "'", kExitUsage);
+    if (const std::string* patience = parsed.Option("--patience"))
+        if (!ParseInteger(*patience, options.patience) || options.patience < 1)
+            throw HostError("bad --patience '" + *patience + "'", kExitUsage);
     // A worker of --faults: runs as its parent asks, over the pipes given.
     if (const std::string* pipes = parsed.Option("--worker")) return ServeFaultRuns(options, *pipes);
     // A worker of the host-environment checks: one state.
@@ -196,17 +204,7 @@ void ContinueChecksAfterFault(const EXCEPTION_RECORD& record) {
     progress.faulted = true;
     char module[MAX_PATH];
     FaultModuleName(record.ExceptionAddress, module, MAX_PATH);
-    char seen[MAX_PATH + 96];
-    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
-        std::snprintf(seen, sizeof seen, "exception 0x%08lX (%s %p) in %s",
-                      static_cast<unsigned long>(record.ExceptionCode),
-                      record.ExceptionInformation[0] == 1   ? "writing"
-                      : record.ExceptionInformation[0] == 8 ? "running"
-                                                            : "reading",
-                      reinterpret_cast<void*>(record.ExceptionInformation[1]), module);
-    else
-        std::snprintf(seen, sizeof seen, "exception 0x%08lX in %s", static_cast<unsigned long>(record.ExceptionCode),
-                      module);
+    const std::string seen = ExceptionText(record) + " in " + module;
     ReportCheck(progress.tally, progress.name, Failed("no fault", seen));
 
     // The process is not to be trusted after a fault in foreign code: the

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/check/FolderSnapshot.h"
+#include "host/faults/FaultPlan.h"
 #include "host/image/WicImage.h"
 #include "host/session/PluginLibrary.h"
 
@@ -31,6 +32,11 @@ struct CheckOptions {
     // The information line of each filter's speed; off where the clock
     // would time something else (an emulator).
     bool speed = true;
+    // --faults: the runs kept (--sample), and the seconds after which a run
+    // that has not answered is a hang (--patience); by default longer than
+    // a set-up's own patience, so that its own report comes first.
+    FaultSample sample;
+    int patience = 60;
     // This ppihost with the command's own arguments: a worker once more
     // options are added.
     std::wstring self;

@@ -11,17 +11,11 @@
 #include "host/faults/FaultSweep.h"
 #include "host/faults/FaultWorker.h"
 #include "host/faults/HostScenarios.h"
-
-namespace {
-
-// Longer than a set-up's own patience, so that its own report comes first.
-const int kPatienceSeconds = 60;
-
-}  // namespace
+#include "host/session/ImportFaults.h"
 
 int CheckFaults(const CheckOptions& options, const std::wstring& commandLine) {
     CheckTally tally;
-    FaultSweep sweep(commandLine + L" --faults", kPatienceSeconds);
+    FaultSweep sweep(commandLine + L" --faults", options.patience);
     std::string error;
     const int filters = sweep.FilterCount(&error);
     if (filters < 0) {
@@ -37,13 +31,13 @@ int CheckFaults(const CheckOptions& options, const std::wstring& commandLine) {
     std::vector<ScenarioSweep> sweeps;
     {
         ProgressBar bar("faults");
-        sweeps = SweepScenarios(sweep, tokens, [&bar](long long done, long long total) {
+        sweeps = SweepScenarios(sweep, tokens, options.sample, [&bar](long long done, long long total) {
             if (total > 0) bar.Report(static_cast<int>(done * 100 / total), 100);
         });
     }
     std::vector<std::string> unknown;
     for (const ScenarioSweep& s : sweeps) {
-        for (const FaultLine& line : ReportSweep(s, HostScenarioTitle(s.token)))
+        for (const FaultLine& line : ReportSweep(s, HostScenarioTitle(s.token), FailingText))
             ReportCheck(tally, "faults",
                         {line.kind == FaultLine::Failed   ? Verdict::Fail
                          : line.kind == FaultLine::Passed ? Verdict::Pass

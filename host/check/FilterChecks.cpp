@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/check/ProbePixels.h"
 #include "host/session/ClientInfo.h"
 #include "host/session/GuardedMemory.h"
 
@@ -18,15 +19,6 @@ const int kSmallWidth = 13;
 const int kSmallHeight = 9;
 const int kSpeedSide = 4096;
 
-uint32_t Canary(int x, int y) { return 0xC0000000u ^ (uint32_t(y) << 16) ^ (uint32_t(x) * 0x9E37u); }
-
-// Colours and alphas that differ from pixel to pixel.
-uint32_t Pattern(int x, int y) {
-    uint32_t v = uint32_t(x) * 0x9E3779B1u ^ uint32_t(y) * 0x85EBCA77u;
-    v ^= v >> 15;
-    return v * 0x2C1B3C6Du;
-}
-
 struct Shape {
     std::string what;
     FilterRect rect;
@@ -36,14 +28,6 @@ std::string RectText(const FilterRect& r) {
     return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
            std::to_string(r.bottom);
 }
-
-std::string HexPixel(uint32_t p) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(p));
-    return text;
-}
-
-bool Inside(const FilterRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
 // The whole image, one inside it and its last pixel, against the guard page.
 std::vector<Shape> FilledShapes(int width, int height) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/HostError.h"
+#include "host/check/ProbePixels.h"
 #include "host/cli/Console.h"
 #include "host/faults/LeakGauge.h"
 #include "host/session/GuardedMemory.h"
@@ -17,9 +18,6 @@
 
 namespace {
 
-// The longest text a host takes, its zero included.
-const int kTextBytes = 256;
-const int kMaxFilters = 10000;
 const int kReloads = 20;
 
 struct TextFault {

@@ -134,8 +134,10 @@ std::string UsageText() {
            "--draw-color is the colour the host reports as its drawing colour (default 000000);\n"
            "setup --run runs the filter over IN into OUT when the set-up returned 1;\n"
            "check runs the plug-in through the host's contract, one line per check, --setup with\n"
-           "its set-up dialogs ended by Cancel, --faults while the system fails its calls, --no-speed\n"
-           "without the speed lines; the exit code is 0 when no check failed.\n";
+           "its set-up dialogs ended by Cancel, --faults while the system fails its calls (--sample: the\n"
+           "first FIRST runs failing a call and one in every EVERY after, named a sample in the report;\n"
+           "--patience: the seconds after which a run is a hang, 60 by default), --no-speed without\n"
+           "the speed lines; the exit code is 0 when no check failed.\n";
 }
 
 int ListCommand(const std::vector<std::string>& args) {

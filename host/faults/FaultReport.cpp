@@ -5,12 +5,12 @@
 #include <set>
 #include <utility>
 
-#include "host/session/ImportFaults.h"
 
 namespace {
 
 struct Group {
     std::vector<long long> calls;  // failing alone
+    std::vector<long long> from;   // failing from that call on
     bool always = false;
 };
 
@@ -23,22 +23,31 @@ std::string Number(long long n) {
     return text;
 }
 
-// "call 2 of 3 failing alone, and every call"
-std::string Which(const Group& group, long long of) {
-    std::string text;
-    const size_t n = group.calls.size();
-    if (n == 1) {
-        text = "call " + Number(group.calls[0]) + " of " + Number(of) + " failing alone";
-    } else if (n > 1 && n <= 4) {
-        text = "calls ";
-        for (size_t i = 0; i < n; ++i) text += (i ? (i + 1 == n ? " and " : ", ") : "") + Number(group.calls[i]);
-        text += " of " + Number(of) + ", each failing alone";
-    } else if (n > 4) {
-        text = Number(static_cast<long long>(n)) + " of " + Number(of) + " calls, each failing alone";
-    }
-    if (group.always) text += text.empty() ? "every call failing" : ", and every call";
+// "call 2", "calls 1, 2 and 3", "5 calls"
+std::string Calls(const std::vector<long long>& calls) {
+    const size_t n = calls.size();
+    if (n > 4) return Number(static_cast<long long>(n)) + " calls";
+    std::string text = n == 1 ? "call " : "calls ";
+    for (size_t i = 0; i < n; ++i) text += (i ? (i + 1 == n ? " and " : ", ") : "") + Number(calls[i]);
     return text;
 }
+
+// "call 2 of 3 failing alone, every call from call 3 of 3 on, and every call"
+std::string Which(const Group& group, long long of) {
+    std::vector<std::string> parts;
+    const std::string ofAll = " of " + Number(of);
+    if (group.calls.size() == 1) parts.push_back(Calls(group.calls) + ofAll + " failing alone");
+    if (group.calls.size() > 1) parts.push_back(Calls(group.calls) + ofAll + ", each failing alone");
+    if (!group.from.empty())
+        parts.push_back("every call from " + Calls(group.from) + ofAll + (group.from.size() > 1 ? " on, each" : " on"));
+    if (group.always) parts.push_back(parts.empty() ? "every call failing" : "every call");
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == parts.size() ? ", and " : ", ") + parts[i];
+    return text;
+}
+
+std::string Runs(long long n, const char* what) { return Number(n) + (n == 1 ? " run " : " runs ") + what; }
 
 }  // namespace
 
@@ -47,14 +56,22 @@ std::string SweepFigures(const ScenarioSweep& s) {
     if (s.plan.collapsed)
         text += " (" + Number(s.plan.collapsed) + (s.plan.collapsed == 1 ? " loop" : " loops") +
                 " of one call collapsed, " + Number(s.plan.unfailed) + " calls in them not failed alone)";
-    text += "; " + Number(static_cast<long long>(s.plan.single.size())) + " runs failing one call, " +
-            Number(static_cast<long long>(s.plan.persistent.size())) + " failing one function at every call";
+    const FaultPlan& p = s.plan;
+    const long long single = static_cast<long long>(p.single.size()), onward = static_cast<long long>(p.onward.size());
+    if (p.sample.On())
+        text += "; a sample of the runs, the first " + Number(p.sample.first) + " and one in every " +
+                Number(p.sample.every) + " after: " + Number(single) + " of " + Runs(p.singleBefore, "failing one call") +
+                ", " + Number(onward) + " of " + Runs(p.onwardBefore, "failing from a call on");
+    else
+        text += "; " + Runs(single, "failing one call") + ", " + Runs(onward, "failing from a call on");
+    text += ", " + Runs(static_cast<long long>(p.persistent.size()), "failing one function at every call");
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, ", %.1f s", s.seconds);
     return text + seconds;
 }
 
-std::vector<FaultLine> ReportSweep(const ScenarioSweep& s, const std::string& title) {
+std::vector<FaultLine> ReportSweep(const ScenarioSweep& s, const std::string& title,
+                                   std::string (*failing)(int)) {
     std::vector<FaultLine> lines;
     if (s.counting.kind != RunResult::Clean) {
         lines.push_back({FaultLine::Failed, title + ": without any fault, " + s.counting.text});
@@ -64,14 +81,15 @@ std::vector<FaultLine> ReportSweep(const ScenarioSweep& s, const std::string& ti
     std::map<std::pair<int, std::string>, Group> groups;
     std::vector<std::pair<int, std::string>> order;
     for (const ScenarioSweep::Found& found : s.found) {
-        const int function = found.result.failures ? found.run.function : -1;
+        const bool notMade = found.result.text == kNotMade;
+        const int function = found.result.failures || notMade ? found.run.function : -1;
         const std::pair<int, std::string> key(function, found.result.text);
         if (!groups.count(key)) order.push_back(key);
         Group& group = groups[key];
-        if (found.run.call)
-            group.calls.push_back(found.run.call);
-        else
+        if (!found.run.call)
             group.always = true;
+        else
+            (found.run.onward ? group.from : group.calls).push_back(found.run.call);
     }
     for (const auto& key : order) {
         const Group& group = groups[key];
@@ -79,8 +97,7 @@ std::vector<FaultLine> ReportSweep(const ScenarioSweep& s, const std::string& ti
         if (key.first < 0) {
             what = "with the call meant to fail not made";
         } else {
-            const FailableImport& f = FailableImportAt(key.first);
-            what = std::string(f.name) + " returning " + f.how + " (" +
+            what = failing(key.first) + " (" +
                    Which(group, s.plan.callsOf[static_cast<size_t>(key.first)]) + ")";
         }
         lines.push_back({FaultLine::Failed, title + ": " + what + ": " + key.second});

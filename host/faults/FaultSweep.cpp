@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 #include "host/session/ImportFaults.h"
 
@@ -26,20 +25,6 @@ DWORD WINAPI WatchRun(void* data) {
     return 0;
 }
 
-// "done CALLS FAILURES FIRST PROBLEM..."
-RunResult ParseDone(const std::string& line) {
-    RunResult result;
-    std::istringstream words(line.substr(5));
-    int first = -1;
-    words >> result.calls >> result.failures >> first;
-    std::string problem;
-    std::getline(words, problem);
-    if (!problem.empty() && problem[0] == ' ') problem.erase(0, 1);
-    result.text = problem;
-    result.kind = problem.empty() ? RunResult::Clean : RunResult::Problem;
-    return result;
-}
-
 double Seconds() {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
@@ -53,7 +38,7 @@ FaultSweep::FaultSweep(const std::wstring& worker, int patienceSeconds)
     : worker(worker), patienceSeconds(patienceSeconds) {}
 
 FaultSweep::~FaultSweep() {
-    if (pipe) pipe->Write("quit");
+    if (pipe) pipe->Write(SweepWords::kQuit);
     Stop();
 }
 
@@ -124,13 +109,19 @@ RunResult FaultSweep::Ask(const std::string& command, std::vector<std::string>* 
     bool answered = false;
     if (pipe->Write(command)) {
         while (pipe->Read(line)) {
-            if (line.rfind("done ", 0) == 0) {
-                result = ParseDone(line);
+            DoneAnswer done;
+            if (ParseDoneLine(line, done)) {
+                result.calls = done.calls;
+                result.failures = done.failures;
+                result.text = done.problem;
+                result.kind = done.problem.empty() ? RunResult::Clean : RunResult::Problem;
                 answered = true;
                 break;
             }
-            if (line.rfind("fault ", 0) == 0) fault = line.substr(6);
-            else if (before) before->push_back(line);
+            if (const char* what = AfterWord(line, SweepWords::kFault))
+                fault = what;
+            else if (before)
+                before->push_back(line);
         }
     }
     SetEvent(watch.answered);
@@ -165,10 +156,10 @@ RunResult FaultSweep::Ask(const std::string& command, std::vector<std::string>* 
 
 int FaultSweep::FilterCount(std::string* error) {
     std::vector<std::string> lines;
-    const RunResult result = Ask("filters", &lines);
+    const RunResult result = Ask(SweepWords::kFilters, &lines);
     // The answer comes as a line of its own, before the run's.
     for (const std::string& line : lines)
-        if (line.rfind("filters ", 0) == 0) return std::atoi(line.c_str() + 8);
+        if (const char* count = AfterWord(line, SweepWords::kFilters)) return std::atoi(count);
     if (error) *error = result.text;
     return -1;
 }
@@ -176,25 +167,32 @@ int FaultSweep::FilterCount(std::string* error) {
 RunResult FaultSweep::Count(const std::string& token, std::vector<CallBurst>& bursts,
                             std::vector<std::string>& unknown) {
     std::vector<std::string> lines;
-    const RunResult result = Ask("count " + token, &lines);
+    const RunResult result = Ask(std::string(SweepWords::kCount) + " " + token, &lines);
     for (const std::string& line : lines) {
-        if (line.rfind("unknown ", 0) == 0) unknown.push_back(line.substr(8));
+        if (const char* name = AfterWord(line, SweepWords::kUnknown)) unknown.push_back(name);
         CallBurst burst;
-        if (std::sscanf(line.c_str(), "burst %d %lld", &burst.function, &burst.length) == 2) bursts.push_back(burst);
+        const char* figures = AfterWord(line, SweepWords::kBurst);
+        if (figures && std::sscanf(figures, "%d %lld", &burst.function, &burst.length) == 2) bursts.push_back(burst);
     }
     return result;
 }
 
 RunResult FaultSweep::Run(const std::string& token, const FaultRun& run) {
-    return Ask((run.call ? "single " : "always ") + token + " " + std::to_string(run.function) +
-                   (run.call ? " " + std::to_string(run.call) : std::string()),
-               nullptr);
+    RunResult result = Ask(RunCommand(token, run), nullptr);
+    // The run made other calls than the run without faults: what was
+    // planned was not tried.
+    if (result.kind == RunResult::Clean && result.failures == 0) {
+        result.kind = RunResult::Problem;
+        result.text = kNotMade;
+    }
+    return result;
 }
 
 std::vector<ScenarioSweep> SweepScenarios(FaultSweep& sweep, const std::vector<std::string>& tokens,
+                                          const FaultSample& sample,
                                           const std::function<void(long long, long long)>& progress) {
-    int first = -1, every = 1;
-    if (const char* sample = std::getenv("QV_FAULT_SAMPLE")) std::sscanf(sample, "%d,%d", &first, &every);
+    std::vector<bool> runsOut;
+    for (int id = 0; id < FailableImportCount(); ++id) runsOut.push_back(ImportRunsOut(id));
     std::vector<ScenarioSweep> sweeps;
     long long total = 0, done = 0;
     for (const std::string& token : tokens) {
@@ -203,21 +201,22 @@ std::vector<ScenarioSweep> SweepScenarios(FaultSweep& sweep, const std::vector<s
         const double start = Seconds();
         std::vector<CallBurst> bursts;
         s.counting = sweep.Count(token, bursts, s.unknown);
-        s.plan = PlanFaults(bursts, FailableImportCount());
-        SampleSingleRuns(s.plan, first, every);
+        s.plan = PlanFaults(bursts, runsOut);
+        SampleRuns(s.plan, sample);
         // Nothing to plan from a run that went wrong without any fault.
         if (s.counting.kind != RunResult::Clean) {
             s.plan.single.clear();
+            s.plan.onward.clear();
             s.plan.persistent.clear();
         }
         s.seconds = Seconds() - start;
-        total += static_cast<long long>(s.plan.single.size() + s.plan.persistent.size());
+        total += static_cast<long long>(s.plan.single.size() + s.plan.onward.size() + s.plan.persistent.size());
         sweeps.push_back(s);
         progress(0, total);
     }
     for (ScenarioSweep& s : sweeps) {
         const double start = Seconds();
-        for (const std::vector<FaultRun>* runs : {&s.plan.single, &s.plan.persistent})
+        for (const std::vector<FaultRun>* runs : {&s.plan.single, &s.plan.onward, &s.plan.persistent})
             for (const FaultRun& run : *runs) {
                 const RunResult result = sweep.Run(s.token, run);
                 ++s.runs;

@@ -11,19 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/faults/FaultPlan.h"
+#include "host/faults/FaultReport.h"
 #include "host/faults/PipeLines.h"
-
-struct RunResult {
-    enum Kind { Clean, Problem, Fault, Hang, Abort };
-    Kind kind = Clean;
-    // "exception 0xC0000005 (reading 00000000) at x.ppi+0x1A2B", "exit code
-    // 3", or the scenario's words.
-    std::string text;
-    long long calls = 0;
-    // Calls that were failed; 0 when the call meant to fail never came.
-    long long failures = 0;
-};
 
 class FaultSweep {
 public:
@@ -57,24 +46,8 @@ private:
     int starts = 0;
 };
 
-// One scenario swept: its plan, the run without faults, and every run whose
-// outcome was not clean.
-struct ScenarioSweep {
-    std::string token;
-    FaultPlan plan;
-    RunResult counting;
-    std::vector<std::string> unknown;
-    struct Found {
-        FaultRun run;
-        RunResult result;
-    };
-    std::vector<Found> found;
-    long long runs = 0;
-    double seconds = 0;
-};
-
 // Every scenario's counting run, then every planned run, calling progress
-// after each. QV_FAULT_SAMPLE=FIRST,EVERY in the environment keeps only
-// some single-call runs of each scenario (SampleSingleRuns).
+// after each; sample keeps some of the single-call and onward runs.
 std::vector<ScenarioSweep> SweepScenarios(FaultSweep& sweep, const std::vector<std::string>& tokens,
+                                          const FaultSample& sample,
                                           const std::function<void(long long done, long long total)>& progress);

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <exception>
 #include <map>
-#include <sstream>
 
 #include "host/faults/FaultPlan.h"
 #include "host/faults/LeakGauge.h"
@@ -22,17 +21,7 @@ HANDLE answers = nullptr;
 // The parent reads this as the run's outcome; nothing of this process is
 // trusted after it, so no DllMain runs either.
 [[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
-    char text[160];
-    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
-        std::snprintf(text, sizeof text, "fault exception 0x%08lX (%s %p)",
-                      static_cast<unsigned long>(record.ExceptionCode),
-                      record.ExceptionInformation[0] == 1   ? "writing"
-                      : record.ExceptionInformation[0] == 8 ? "running"
-                                                            : "reading",
-                      reinterpret_cast<void*>(record.ExceptionInformation[1]));
-    else
-        std::snprintf(text, sizeof text, "fault exception 0x%08lX", static_cast<unsigned long>(record.ExceptionCode));
-    const std::string line = std::string(text) + " at " + FaultPlace(record.ExceptionAddress) + "\n";
+    const std::string line = std::string(SweepWords::kFault) + " " + ExceptionText(record) + " at " + FaultPlace(record.ExceptionAddress) + "\n";
     DWORD written = 0;
     WriteFile(answers, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     TerminateProcess(GetCurrentProcess(), 3);
@@ -41,30 +30,45 @@ HANDLE answers = nullptr;
 
 LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS* info) { ReportFault(*info->ExceptionRecord); }
 
-struct Outcome {
-    long long calls = 0;
-    long long failures = 0;
-    int firstFailed = -1;
-    std::string problem;
+// The loader's notice of a module it mapped, its imports bound and its
+// DllMain not yet run (LdrRegisterDllNotification).
+struct CountedName {
+    USHORT Length;
+    USHORT MaximumLength;
+    const wchar_t* Buffer;
 };
+struct DllNotice {
+    ULONG flags;
+    const CountedName* fullName;
+    const CountedName* baseName;
+    void* base;
+    ULONG size;
+};
+const ULONG kDllLoaded = 1;
 
 class Worker {
 public:
-    Worker(PipeLines& pipe, const std::wstring& plugin, ScenarioMaker make) : pipe(pipe), plugin(plugin), make(make) {}
+    Worker(PipeLines& pipe, const std::wstring& plugin, ScenarioMaker make) : pipe(pipe), plugin(plugin), make(make) {
+        wchar_t full[MAX_PATH * 4];
+        const DWORD n = GetFullPathNameW(plugin.c_str(), MAX_PATH * 4, full, nullptr);
+        fullPath = n && n < MAX_PATH * 4 ? std::wstring(full) : plugin;
+        typedef LONG(NTAPI * Register)(ULONG, void(CALLBACK*)(ULONG, const DllNotice*, void*), void*, void**);
+        if (const auto reg = reinterpret_cast<Register>(
+                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "LdrRegisterDllNotification"))))
+            reg(0, Loaded, this, &cookie);
+    }
 
     bool Serve(const std::string& command) {
-        std::istringstream words(command);
-        std::string verb, token;
-        words >> verb >> token;
-        if (verb == "quit") return false;
-        if (verb == "filters") return Filters();
+        if (command == SweepWords::kQuit) return false;
+        if (command == SweepWords::kFilters) return Filters();
+        std::string token;
+        FaultRun run;
+        const char* counted = AfterWord(command, SweepWords::kCount);
+        const bool counting = counted != nullptr;
+        if (counting) token = counted;
+        if (!counting && !ParseRunCommand(command, token, run)) return Answer("bad command " + command);
         FaultScenario* scenario = Scenario(token);
-        if (!scenario) return pipe.Write("done 0 0 -1 no scenario " + token);
-        FaultRun run = {-1, 0};
-        if (verb == "single") words >> run.function >> run.call;
-        if (verb == "always") words >> run.function;
-        const bool counting = verb == "count";
-        if (!counting && run.function < 0) return pipe.Write("done 0 0 -1 bad command " + command);
+        if (!scenario) return Answer("no scenario " + token);
         if (!counting) {
             // The first run of a scenario in a process fills the system's
             // caches; the figures start after it.
@@ -74,24 +78,30 @@ public:
                 figures = LeakFigures::Measure();
             }
         }
-        Outcome outcome = Run(*scenario, counting ? nullptr : &run, counting);
+        DoneAnswer outcome = Run(*scenario, counting ? nullptr : &run, counting);
         if (!counting && outcome.problem.empty())
             outcome.problem = Leaks(*scenario, run);
         else if (!counting)
             figures = LeakFigures::Measure();
-        return pipe.Write("done " + std::to_string(outcome.calls) + " " + std::to_string(outcome.failures) + " " +
-                          std::to_string(outcome.firstFailed) + " " + outcome.problem);
+        return pipe.Write(DoneLine(outcome));
     }
 
 private:
     bool Filters() {
         try {
             PluginLibrary library(plugin);
-            pipe.Write("filters " + std::to_string(library.RawCount()));
-            return pipe.Write("done 0 0 -1");
+            pipe.Write(std::string(SweepWords::kFilters) + " " + std::to_string(library.RawCount()));
+            return Answer("");
         } catch (const std::exception& e) {
-            return pipe.Write(std::string("done 0 0 -1 ") + e.what());
+            return Answer(e.what());
         }
+    }
+
+    // The answer to a command that ran nothing.
+    bool Answer(const std::string& problem) {
+        DoneAnswer done;
+        done.problem = problem;
+        return pipe.Write(DoneLine(done));
     }
 
     FaultScenario* Scenario(const std::string& token) {
@@ -102,36 +112,40 @@ private:
 
     // One load, the scenario and the unload; with counting, the calls go
     // to the parent as bursts.
-    Outcome Run(FaultScenario& scenario, const FaultRun* run, bool counting) {
-        Outcome outcome;
+    DoneAnswer Run(FaultScenario& scenario, const FaultRun* run, bool counting) {
+        DoneAnswer outcome;
         scenario.Prepare();
+        pending = {run, counting, true, false, ""};
         std::unique_ptr<PluginLibrary> library;
+        std::string loadError;
         try {
             library.reset(new PluginLibrary(plugin));
         } catch (const std::exception& e) {
-            outcome.problem = std::string("the plug-in did not load: ") + e.what();
-            return outcome;
+            loadError = e.what();
         }
-        std::string error;
-        if (!faults.Install(library->Module(), &error)) {
-            outcome.problem = "cannot fail its imports: " + error;
-            return outcome;
-        }
-        if (run && run->call > 0) faults.FailCallOf(run->function, run->call);
-        if (run && run->call == 0) faults.FailFunctions({run->function});
-        faults.KeepLog(counting);
-        try {
-            outcome.problem = scenario.Exercise(*library);
-            library.reset();
-        } catch (const std::exception& e) {
-            outcome.problem = std::string("the host could not go on: ") + e.what();
+        pending.loading = false;
+        // Where the loader says nothing of its loads, the failures start
+        // right after the load.
+        if (library && !pending.installed) Arm(library->Module());
+        std::string problem = pending.error.empty() ? "" : "cannot fail its imports: " + pending.error;
+        if (problem.empty() && library) {
+            try {
+                problem = scenario.Exercise(*library);
+                library.reset();
+            } catch (const std::exception& e) {
+                problem = std::string("the host could not go on: ") + e.what();
+            }
+        } else if (problem.empty() && (!pending.installed || faults.Failures() == 0)) {
+            // A load refused because a call of its own failed is what a
+            // host must be ready for; any other is not.
+            problem = "the plug-in did not load: " + loadError;
         }
         // Still loaded only when the scenario threw.
-        if (!library) {
+        if (!library && problem.empty()) {
             const std::string held = faults.HeldGdiObjects();
-            if (outcome.problem.empty() && !held.empty())
-                outcome.problem = "a leak: GDI objects not given back (" + held + ")";
+            if (!held.empty()) problem = "a leak: GDI objects not given back (" + held + ")";
         }
+        outcome.problem = problem;
         outcome.calls = faults.Calls();
         outcome.failures = faults.Failures();
         outcome.firstFailed = faults.FirstFailedFunction();
@@ -143,18 +157,39 @@ private:
         } else {
             faults.Forget();
         }
+        pending = {};
         if (outcome.problem.empty()) outcome.problem = scenario.AfterUnload();
         return outcome;
     }
 
+    // Points the module's imports at the shims and starts the run's
+    // failures: from the loader's notice of the plug-in, before its
+    // DllMain, so that its load fails too.
+    void Arm(HMODULE module) {
+        pending.installed = true;
+        if (!faults.Install(module, &pending.error)) return;
+        const FaultRun* run = pending.run;
+        if (run && run->call > 0 && run->onward) faults.FailFrom(run->function, run->call);
+        if (run && run->call > 0 && !run->onward) faults.FailCallOf(run->function, run->call);
+        if (run && run->call == 0) faults.FailFunctions({run->function});
+        faults.KeepLog(pending.counting);
+    }
+
+    static void CALLBACK Loaded(ULONG reason, const DllNotice* notice, void* context) {
+        Worker& worker = *static_cast<Worker*>(context);
+        if (reason != kDllLoaded || !worker.pending.loading || worker.pending.installed || !notice->fullName) return;
+        const std::wstring name(notice->fullName->Buffer, notice->fullName->Length / sizeof(wchar_t));
+        if (lstrcmpiW(name.c_str(), worker.fullPath.c_str()) == 0) worker.Arm(static_cast<HMODULE>(notice->base));
+    }
+
     void SendBursts() {
-        for (const std::string& unknown : faults.Unknown()) pipe.Write("unknown " + unknown);
+        for (const std::string& unknown : faults.Unknown()) pipe.Write(std::string(SweepWords::kUnknown) + " " + unknown);
         const std::vector<ImportCall>& log = faults.Log();
         for (size_t i = 0; i < log.size();) {
             size_t end = i + 1;
             while (end < log.size() && log[end].function == log[i].function && log[end].caller == log[i].caller)
                 ++end;
-            pipe.Write("burst " + std::to_string(log[i].function) + " " + std::to_string(end - i));
+            pipe.Write(std::string(SweepWords::kBurst) + " " + std::to_string(log[i].function) + " " + std::to_string(end - i));
             i = end;
         }
     }
@@ -181,6 +216,16 @@ private:
     std::map<std::string, std::unique_ptr<FaultScenario>> scenarios;
     std::map<std::string, bool> warmed;
     LeakFigures figures;
+    // The run that the next load starts.
+    struct Pending {
+        const FaultRun* run = nullptr;
+        bool counting = false;
+        bool loading = false;  // a run's load, not another of the plug-in's
+        bool installed = false;
+        std::string error;
+    } pending;
+    std::wstring fullPath;
+    void* cookie = nullptr;
 };
 
 }  // namespace

@@ -7,35 +7,20 @@
 #include <cstring>
 
 #include "host/check/FolderSnapshot.h"
+#include "host/check/ProbePixels.h"
 #include "host/session/GuardedMemory.h"
 #include "host/session/PluginLibrary.h"
 #include "host/session/SetupSession.h"
 
 namespace {
 
-const int kTextBytes = 256;
-const int kMaxFilters = 10000;
 // Odd sizes, so that no vector loop ends on a row's end by luck.
 const int kWidth = 29;
 const int kHeight = 11;
 const int kSetupWidth = 64;
 const int kSetupHeight = 16;
 
-uint32_t Canary(int x, int y) { return 0xC0000000u ^ (uint32_t(y) << 16) ^ (uint32_t(x) * 0x9E37u); }
-
-uint32_t Pattern(int x, int y) {
-    uint32_t v = uint32_t(x) * 0x9E3779B1u ^ uint32_t(y) * 0x85EBCA77u;
-    v ^= v >> 15;
-    return v * 0x2C1B3C6Du;
-}
-
 int FilterOf(const std::string& token) { return std::atoi(token.c_str() + token.find(':') + 1); }
-
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 // A text the plug-in wrote into kTextBytes bytes against a no-access page.
 std::string Unterminated(const GuardedBytes& bytes, const std::string& what) {
@@ -58,6 +43,8 @@ public:
             plugin.RawNames(i, reinterpret_cast<char*>(category.Data()), kTextBytes,
                             reinterpret_cast<char*>(name.Data()), kTextBytes);
             problem = Unterminated(name, "filter " + std::to_string(i) + "'s name");
+            // A load that went on when a filter of it could not be made.
+            if (problem.empty() && !name.Data()[0]) problem = "filter " + std::to_string(i) + " without a name";
             if (problem.empty()) problem = Unterminated(category, "filter " + std::to_string(i) + "'s category");
         }
         return problem;
@@ -75,8 +62,6 @@ struct Progress {
         return p.last;
     }
 };
-
-bool Inside(const FilterRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
 class RunsScenario : public FaultScenario {
 public:
@@ -118,7 +103,7 @@ private:
                 const uint32_t was = inPlace ? kept : Canary(x, y);
                 if (!Inside(rect, x, y) && destination.At(x, y) != was)
                     return "a write outside the rectangle: pixel " + std::to_string(x) + "," + std::to_string(y) +
-                           " from " + Hex(was) + " to " + Hex(destination.At(x, y)) + over;
+                           " from " + HexPixel(was) + " to " + HexPixel(destination.At(x, y)) + over;
             }
         return "";
     }

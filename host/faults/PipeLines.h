@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "host/faults/FaultPlan.h"
+
 class PipeLines {
 public:
     PipeLines(HANDLE in, HANDLE out) : in(in), out(out) {}
@@ -20,3 +22,35 @@ private:
     HANDLE out;
     std::string buffer;
 };
+
+// The words of the sweep's pipe. The parent asks kFilters, kCount TOKEN,
+// a run (RunCommand) or kQuit; the worker answers each with a done line
+// (DoneLine), after kFilters N, kUnknown DLL!NAME and kBurst FUNCTION LENGTH
+// lines, or ends after a kFault WHAT line.
+namespace SweepWords {
+constexpr char kQuit[] = "quit";
+constexpr char kFilters[] = "filters";
+constexpr char kCount[] = "count";
+constexpr char kDone[] = "done";
+constexpr char kFault[] = "fault";
+constexpr char kUnknown[] = "unknown";
+constexpr char kBurst[] = "burst";
+}  // namespace SweepWords
+
+// The rest of line after word and a space, or null when it is not there.
+const char* AfterWord(const std::string& line, const char* word);
+
+// "single TOKEN F C", "from TOKEN F C" or "always TOKEN F".
+std::string RunCommand(const std::string& token, const FaultRun& run);
+// False, with run.function -1, for any other command.
+bool ParseRunCommand(const std::string& command, std::string& token, FaultRun& run);
+
+// The answer to a command: "done CALLS FAILURES FIRST PROBLEM...".
+struct DoneAnswer {
+    long long calls = 0;
+    long long failures = 0;
+    int firstFailed = -1;
+    std::string problem;
+};
+std::string DoneLine(const DoneAnswer& answer);
+bool ParseDoneLine(const std::string& line, DoneAnswer& answer);

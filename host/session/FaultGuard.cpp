@@ -91,3 +91,16 @@ std::string FaultPlace(const void* address) {
                                                       reinterpret_cast<uintptr_t>(owner)));
     return std::string(module) + offset;
 }
+
+std::string ExceptionText(const EXCEPTION_RECORD& record) {
+    char text[96];
+    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2)
+        std::snprintf(text, sizeof text, "exception 0x%08lX (%s %p)", static_cast<unsigned long>(record.ExceptionCode),
+                      record.ExceptionInformation[0] == 1   ? "writing"
+                      : record.ExceptionInformation[0] == 8 ? "running"
+                                                            : "reading",
+                      reinterpret_cast<void*>(record.ExceptionInformation[1]));
+    else
+        std::snprintf(text, sizeof text, "exception 0x%08lX", static_cast<unsigned long>(record.ExceptionCode));
+    return text;
+}

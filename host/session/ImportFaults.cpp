@@ -152,7 +152,7 @@ const char* const kPassThrough[] = {
     // error reports to stderr
     "free", "memcpy", "memmove", "memset", "memcmp", "memchr", "strlen", "strcmp", "strncmp", "strcpy", "strncpy",
     "strcat", "strchr", "strrchr", "wcslen", "wcscmp", "wcsncmp", "wcscpy", "wcsncpy", "wcschr", "wcsrchr", "atoi",
-    "strtol", "strtoul", "abs", "abort", "exit", "_exit", "_errno", "_lock", "_unlock", "_amsg_exit", "_initterm",
+    "strtol", "strtoul", "wcstol", "abs", "abort", "exit", "_exit", "_errno", "_lock", "_unlock", "_amsg_exit", "_initterm",
     "_onexit", "__dllonexit", "atexit", "__mb_cur_max", "___mb_cur_max_func", "___lc_codepage_func", "_iob",
     "__iob_func", "localeconv", "setlocale", "strerror", "fprintf", "fwprintf", "vfprintf", "fputc", "fputwc",
     "fputs", "fwrite", "fflush", "signal", "_read", "_close",
@@ -193,14 +193,14 @@ const DWORD kErrors[] = {
 #undef QV_ERROR
 };
 
-enum class Mode { Pass, Call, CallOf, Functions };
+enum class Mode { Pass, Call, CallOf, From, Functions };
 
 // What the shims share.
 struct State {
     void* real[kImportCount] = {};
     Mode mode = Mode::Pass;
-    long long call = 0;  // Call and CallOf: the one to fail
-    int function = -1;   // CallOf
+    long long call = 0;  // Call, CallOf and From: the one to fail
+    int function = -1;   // CallOf and From
     bool failing[kImportCount] = {};
     long long calls = 0;
     long long callsOf[kImportCount] = {};
@@ -241,6 +241,7 @@ bool Fails(int id, const void* caller) {
     case Mode::Pass: break;
     case Mode::Call: fail = call == state.call; break;
     case Mode::CallOf: fail = id == state.function && callOf == state.call; break;
+    case Mode::From: fail = id == state.function && callOf >= state.call; break;
     case Mode::Functions: fail = state.failing[id]; break;
     }
     if (fail && state.failures++ == 0) state.firstFailed = id;
@@ -426,6 +427,19 @@ int FailableImportCount() { return kImportCount; }
 
 const FailableImport& FailableImportAt(int id) { return kTable[id]; }
 
+bool ImportRunsOut(int id) {
+    switch (id) {
+    case kId_malloc: case kId_calloc: case kId_realloc: case kId_HeapAlloc: case kId_HeapReAlloc:
+    case kId_LocalAlloc: case kId_GlobalAlloc: case kId_VirtualAlloc: case kId_WriteFile:
+    case kId_WritePrivateProfileStringA: case kId_WritePrivateProfileStringW:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string FailingText(int id) { return std::string(kTable[id].name) + " returning " + kTable[id].how; }
+
 int FindFailableImport(const char* name) {
     for (int id = 0; id < kImportCount; ++id)
         if (std::strcmp(kTable[id].name, name) == 0) return id;
@@ -449,11 +463,12 @@ bool ImportFaults::Install(HMODULE module, std::string* error) {
     Plan(Mode::Pass);
     auto* base = reinterpret_cast<unsigned char*>(module);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    if (!module || dos->e_magic != IMAGE_DOS_SIGNATURE || nt->Signature != IMAGE_NT_SIGNATURE) {
+    if (!module || dos->e_magic != IMAGE_DOS_SIGNATURE ||
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew)->Signature != IMAGE_NT_SIGNATURE) {
         if (error) *error = "not a loaded module";
         return false;
     }
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (!directory.VirtualAddress) return true;
     for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); d->Name; ++d) {
@@ -518,6 +533,8 @@ void ImportFaults::PassAll() { Plan(Mode::Pass); }
 void ImportFaults::FailCall(long long call) { Plan(Mode::Call, call); }
 
 void ImportFaults::FailCallOf(int id, long long call) { Plan(Mode::CallOf, call, id); }
+
+void ImportFaults::FailFrom(int id, long long call) { Plan(Mode::From, call, id); }
 
 void ImportFaults::FailFunctions(const std::vector<int>& ids) {
     Plan(Mode::Functions);

@@ -20,6 +20,11 @@ struct FailableImport {
 
 int FailableImportCount();
 const FailableImport& FailableImportAt(int id);
+// Whether the function fails from a call on too, as memory and a disk that
+// fills up do.
+bool ImportRunsOut(int id);
+// "GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY"
+std::string FailingText(int id);
 // The table's id of an import by name, or -1.
 int FindFailableImport(const char* name);
 // Imports that cannot fail for a caller that passes what it owns: releases of
@@ -53,11 +58,13 @@ public:
     void Forget();
 
     // From now on: no call fails; the call'th call from now (1 for the next)
-    // fails, once; the call'th call of function id fails, once; every call
-    // of the functions ids fails.
+    // fails, once; the call'th call of function id fails, once; that call
+    // of id and every one after it fail; every call of the functions ids
+    // fails.
     void PassAll();
     void FailCall(long long call);
     void FailCallOf(int id, long long call);
+    void FailFrom(int id, long long call);
     void FailFunctions(const std::vector<int>& ids);
     // Keeps every call from now in Log().
     void KeepLog(bool keep);

@@ -19,8 +19,9 @@ const int kFilters = 4;
 const char* const kNames[kFilters] = {"Dialog", "Fault", "Query", "Interrupt"};
 
 // "good" breaks nothing; "cdecl", "leak", "info", "names", "outside",
-// "progress", "empty", "setup" and "fault" each break one promise; "getdc"
-// breaks one only when the system fails it (check --faults); "rounding"
+// "progress", "empty", "setup" and "fault" each break one promise; the
+// "getdc" modes break one only when the system fails GetDC (check --faults,
+// see AskForScreen); "rounding"
 // follows the host's rounding mode and "stack" (32 bits) needs a 16-byte
 // aligned stack (check's host-environment lines).
 char checkMode[16];
@@ -101,6 +102,35 @@ int Directed() {
     return up != down;
 }
 
+// The "getdc" modes take the screen's DC for granted, each in its own way
+// when the system has none: "getdc" writes through the null one; "-handle",
+// "-gdi" and "-window" return without giving back what they made before
+// asking; "-outside" marks the pixel left of the rectangle; "-hang" waits
+// for ever over the whole image. "-once" asks only once in a process, as a
+// cache kept for the process would: a run that fails it has no call to fail.
+void AskForScreen(uint32_t* destination, const FilterRect& r, int stride) {
+    if (CheckMode("getdc-once")) {
+        if (GetEnvironmentVariableA("QV_CHECK_SCREEN", nullptr, 0)) return;
+        SetEnvironmentVariableA("QV_CHECK_SCREEN", "1");
+    }
+    const HANDLE event = CheckMode("getdc-handle") ? CreateEventW(nullptr, TRUE, FALSE, nullptr) : nullptr;
+    const HDC memory = CheckMode("getdc-gdi") ? CreateCompatibleDC(nullptr) : nullptr;
+    const HWND window = CheckMode("getdc-window") ? CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr,
+                                                                     nullptr, nullptr, nullptr)
+                                                   : nullptr;
+    const HDC screen = GetDC(nullptr);
+    if (!screen) {
+        if (CheckMode("getdc")) *reinterpret_cast<volatile int*>(screen) = 1;
+        if (CheckMode("getdc-outside")) destination[r.left - 1 + static_cast<ptrdiff_t>(r.top) * stride] = 0;
+        while (CheckMode("getdc-hang") && r.left == 0) Sleep(1000);
+        return;
+    }
+    ReleaseDC(nullptr, screen);
+    if (event) CloseHandle(event);
+    if (memory) DeleteDC(memory);
+    if (window) DestroyWindow(window);
+}
+
 // The check filter: inverts the colours of the rectangle and keeps alpha.
 int CheckExecute(const uint32_t* source, uint32_t* destination, const FilterRect& r, int stride,
                  ProgressCallback callback, void* userData) {
@@ -110,12 +140,7 @@ int CheckExecute(const uint32_t* source, uint32_t* destination, const FilterRect
         return callback ? callback(100, 100, userData) : 0;
     }
     if (CheckMode("fault")) *static_cast<volatile int*>(nullptr) = 1;
-    if (CheckMode("getdc")) {
-        // The screen's DC taken for granted: a null one is written through.
-        HDC screen = GetDC(nullptr);
-        if (!screen) *reinterpret_cast<volatile int*>(screen) = 1;
-        ReleaseDC(nullptr, screen);
-    }
+    if (std::strncmp(checkMode, "getdc", 5) == 0) AskForScreen(destination, r, stride);
     unsigned char colour[4];
     typedef int(WINAPI * QueryProc)(int, void*);
     if (QueryProc query = reinterpret_cast<QueryProc>(

@@ -110,9 +110,20 @@ TEST(FaultReport, OneLinePerFunctionAndOutcome) {
           "FAIL: T: F0 returning NULL (every call from call 5 of 5 on): a leak: 1 handle more after the unload",
           "FAIL: T: F0 returning NULL (call 1 of 5 failing alone): exception 0xC0000005 at x.ppi+0x10",
           "info: " + figures}},
+        // Calls a run did not reach while other runs of the function did are
+        // noted; a function no run could fail is a failure.
         {{{{1, 0}, notMade}, {{1, 1}, notMade}, {{0, 4}, stray}},
-         {"FAIL: T: F1 returning NULL (call 1 of 2 failing alone, and every call): " + std::string(kNotMade),
+         {"info: T: F1 returning NULL (call 1 of 2 failing alone, and every call): " + std::string(kNotMade) +
+              "; the other runs made it",
           "FAIL: T: with the call meant to fail not made: an abort", "info: " + figures}},
+        {{{{1, 0}, notMade}, {{1, 1}, notMade}},
+         {"info: T: F1 returning NULL (call 1 of 2 failing alone, and every call): " + std::string(kNotMade) +
+              "; the other runs made it",
+          "ok: " + figures + ": no fault, hang, abort, write outside the rectangle, broken answer or leak"}},
+        {{{{1, 1}, notMade}, {{1, 2}, notMade}, {{1, 2, true}, notMade}, {{1, 0}, notMade}},
+         {"FAIL: T: F1 returning NULL (calls 1 and 2 of 2, each failing alone, every call from call 2 of 2 on, and "
+          "every call): " + std::string(kNotMade),
+          "info: " + figures}},
     };
     for (const Case& c : cases) {
         ScenarioSweep s;

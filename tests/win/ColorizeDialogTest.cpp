@@ -303,7 +303,11 @@ void FieldMouse(HWND field, UINT message, WPARAM flags, int x, int y) {
 
 // --- tests ----------------------------------------------------------------------
 
-TEST(ColorizeDialog, OpensWithoutSettingsAtTheDefaultPosition) {
+// Two suites: ColorizeDialog, what the template of the user's language
+// changes (its geometry under the colour field, the preview and the marker,
+// the language of OK's message); ColorizeBehaviour, what every template does
+// alike, which the emulated machine leaves to the English run.
+TEST(ColorizeBehaviour, OpensWithoutSettingsAtTheDefaultPosition) {
     const int result = RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
         EXPECT_EQ("255", ItemText(d, IDC_Y_EDIT));
@@ -328,7 +332,7 @@ TEST(ColorizeDialog, TemplateFollowsTheUserLanguage) {
     });
 }
 
-TEST(ColorizeDialog, StoredPositionOutOfRangeOpensAtTheStartValues) {
+TEST(ColorizeBehaviour, StoredPositionOutOfRangeOpensAtTheStartValues) {
     const char kStored[] = "[HueTint]\r\nx=300\r\ny=-5\r\npreview=0\r\n";
     RunProbe(kStored, [&](HWND d, ProbeDialog&) {
         EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
@@ -350,7 +354,7 @@ TEST(ColorizeDialog, StoredPositionOpensWithLabelSlidersAndMarker) {
     });
 }
 
-TEST(ColorizeDialog, EditBoxesAcceptOnlyZeroAndOneTo255WithoutLeadingZero) {
+TEST(ColorizeBehaviour, EditBoxesAcceptOnlyZeroAndOneTo255WithoutLeadingZero) {
     RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         struct Step {
             const char* text;
@@ -390,7 +394,7 @@ TEST(ColorizeDialog, EditBoxesAcceptOnlyZeroAndOneTo255WithoutLeadingZero) {
 // Keystrokes as the message loop delivers them: '*' selects all, '\b' is
 // Backspace. A refused text comes back selected whole, so the next digit
 // replaces it instead of landing in front of it.
-TEST(ColorizeDialog, PutBackValueIsSelectedForTheNextDigit) {
+TEST(ColorizeBehaviour, PutBackValueIsSelectedForTheNextDigit) {
     RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         struct Typing {
             const char* keys;
@@ -423,7 +427,7 @@ TEST(ColorizeDialog, PutBackValueIsSelectedForTheNextDigit) {
     });
 }
 
-TEST(ColorizeDialog, SliderStepsGoThroughTheEditBox) {
+TEST(ColorizeBehaviour, SliderStepsGoThroughTheEditBox) {
     RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         HWND xs = GetDlgItem(d, IDC_X_SLIDER);
         HWND ys = GetDlgItem(d, IDC_Y_SLIDER);
@@ -483,7 +487,7 @@ TEST(ColorizeDialog, SliderStepsGoThroughTheEditBox) {
     });
 }
 
-TEST(ColorizeDialog, SpinButtonsStepTheEditBoxWithinRange) {
+TEST(ColorizeBehaviour, SpinButtonsStepTheEditBoxWithinRange) {
     RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
         HWND spin = GetDlgItem(d, IDC_X_SPIN);
         RECT rc;
@@ -667,7 +671,7 @@ TEST(ColorizeDialog, PannedPreviewTintsTheVisiblePart) {
     }, image);
 }
 
-TEST(ColorizeDialog, WriteItemIntToIniWritesOnlyIntegerTexts) {
+TEST(ColorizeBehaviour, WriteItemIntToIniWritesOnlyIntegerTexts) {
     const std::wstring ini(gIni.begin(), gIni.end());  // a temporary folder: ASCII
     RunProbe(nullptr, [&](HWND d, ProbeDialog&) {
         SetDlgItemTextA(d, IDC_X_EDIT, "77");
@@ -705,7 +709,7 @@ std::string IniKeys() {
 const char kForeignIni[] =
     "[Other]\r\nkeep=1\r\n\r\n[HueTint]\r\nextra=zz\r\nx=10\r\ny=20\r\npreview=1\r\n\r\n[Last]\r\nz=3\r\n";
 
-TEST(ColorizeSetup, CancelEscapeAndCloseWriteNothing) {
+TEST(ColorizeBehaviour, CancelEscapeAndCloseWriteNothing) {
     Image image = TestImage(40, 30);
     WriteIni(kForeignIni);
     const std::string before = ReadIni();
@@ -738,7 +742,7 @@ TEST(ColorizeSetup, CancelEscapeAndCloseWriteNothing) {
     EXPECT_FALSE(IniExists());
 }
 
-TEST(ColorizeSetup, OkStoresOwnKeysAndKeepsTheRest) {
+TEST(ColorizeBehaviour, OkStoresOwnKeysAndKeepsTheRest) {
     Image image = TestImage(40, 30);
     WriteIni(kForeignIni);
     EXPECT_EQ(1, HostSetup(
@@ -781,7 +785,7 @@ TEST(ColorizeSetup, OkStoresOwnKeysAndKeepsTheRest) {
                      IDCANCEL));
 }
 
-TEST(ColorizeSetup, OkWithoutChangesRewritesTheSameBytes) {
+TEST(ColorizeBehaviour, OkWithoutChangesRewritesTheSameBytes) {
     Image image = TestImage(40, 30);
     RemoveIni();
     EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
@@ -802,7 +806,7 @@ TEST(ColorizeSetup, OkWithoutChangesRewritesTheSameBytes) {
     EXPECT_EQ("zz", IniString("HueTint", "extra"));
 }
 
-TEST(ColorizeSetup, EnterPressesOk) {
+TEST(ColorizeBehaviour, EnterPressesOk) {
     Image image = TestImage(40, 30);
     RemoveIni();
     EXPECT_EQ(1, HostSetup(
@@ -817,7 +821,7 @@ TEST(ColorizeSetup, EnterPressesOk) {
 
 // A host timer may call set-up again while the dialog is open: that call
 // says no at once, and the open dialog goes on as before.
-TEST(ColorizeSetup, NestedSetupSaysNoAndLeavesTheOpenDialogAlone) {
+TEST(ColorizeBehaviour, NestedSetupSaysNoAndLeavesTheOpenDialogAlone) {
     Image image = TestImage(40, 30);
     RemoveIni();
     SetupFn setup = reinterpret_cast<SetupFn>(reinterpret_cast<void*>(GetProcAddress(gPlugin, "PBF_Setup")));
@@ -864,7 +868,7 @@ void Choose64x128(HWND d) {
 // dialog, in its language, names the file and says why; the file keeps the
 // earlier position (a later key that fails puts the earlier ones back); runs
 // and set-ups of this process use the chosen one until an OK stores.
-TEST(ColorizeSetup, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
+TEST(ColorizeDialog, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
     ImportFaults faults;
     std::string error;
     ASSERT_TRUE(faults.Install(gPlugin, &error)) << error;
@@ -924,7 +928,7 @@ TEST(ColorizeSetup, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
 
 // A plug-in path that fits where the settings file's does not: nothing is
 // written anywhere, not even to the system's win.ini, and OK says so.
-TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
+TEST(ColorizeBehaviour, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
     TempFolder temp;
     const std::string folder = temp.MakeDeepFolder(MAX_PATH - 1 - 8);
     ASSERT_FALSE(folder.empty());
@@ -956,7 +960,7 @@ TEST(ColorizeSetup, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
 // Every allocation of the plug-in failing from the start of set-up: the
 // preview paints error 3, the rest of the dialog works, OK stores, and the
 // run tints. The runtime's own nothrow new would abort the host here.
-TEST(ColorizeSetup, EveryAllocationFailing) {
+TEST(ColorizeBehaviour, EveryAllocationFailing) {
     ImportFaults faults;
     std::string error;
     ASSERT_TRUE(faults.Install(gPlugin, &error)) << error;

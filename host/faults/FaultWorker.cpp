@@ -179,7 +179,12 @@ private:
         Worker& worker = *static_cast<Worker*>(context);
         if (reason != kDllLoaded || !worker.pending.loading || worker.pending.installed || !notice->fullName) return;
         const std::wstring name(notice->fullName->Buffer, notice->fullName->Length / sizeof(wchar_t));
-        if (lstrcmpiW(name.c_str(), worker.fullPath.c_str()) == 0) worker.Arm(static_cast<HMODULE>(notice->base));
+        // Told before its imports are bound (Wine's 32-bit loader), the run
+        // fails them once the load returns instead: binding would overwrite
+        // the shims, and putting back the unbound slots would break it.
+        const HMODULE module = static_cast<HMODULE>(notice->base);
+        if (lstrcmpiW(name.c_str(), worker.fullPath.c_str()) == 0 && ImportFaults::ImportsBound(module))
+            worker.Arm(module);
     }
 
     void SendBursts() {

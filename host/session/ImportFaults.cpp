@@ -455,6 +455,24 @@ bool ImportPassesThrough(const char* name) {
 
 ImportFaults::~ImportFaults() { Uninstall(); }
 
+bool ImportFaults::ImportsBound(HMODULE module) {
+    auto* base = reinterpret_cast<const unsigned char*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    if (!module || dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    if (nt->Signature != IMAGE_NT_SIGNATURE) return false;
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!directory.VirtualAddress) return true;
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); d->Name; ++d) {
+        if (!d->OriginalFirstThunk) continue;
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        const auto* slot = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        // Unbound, a slot still holds what the name table does.
+        if (names->u1.AddressOfData && slot->u1.Function == names->u1.AddressOfData) return false;
+    }
+    return true;
+}
+
 bool ImportFaults::Install(HMODULE module, std::string* error) {
     Uninstall();
     unknown.clear();

@@ -51,6 +51,9 @@ public:
     // Points the module's imports that the table knows at the shims, all
     // passing calls on. False, with error set, when its import directory
     // cannot be read or written.
+    // Whether the loader has bound the module's import slots yet: some
+    // loaders tell of a new module before, others after.
+    static bool ImportsBound(HMODULE module);
     bool Install(HMODULE module, std::string* error);
     // Puts the module's own import pointers back. After the module was
     // unloaded, Forget() instead.

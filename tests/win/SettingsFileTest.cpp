@@ -107,12 +107,17 @@ struct DeepCase {
     size_t folderLength;
     const char* fileName;
     ReferenceGuide guide;
+    // The longest name in the folder's path: a short one puts a backslash
+    // near the end of a module path cut short, a long one near its start.
+    size_t longestName = 100;
 };
 
 // The settings path is built in a buffer of MAX_PATH characters. With the
 // plug-in file named q.ppi, a folder of 245 characters leaves just room for
 // "\qvfilters.ini" and its terminator; one more and the file name no longer
-// fits, and the plug-in runs with the defaults.
+// fits, and the plug-in runs with the defaults. A module path of 260
+// characters or more comes back cut short, and must not name the settings
+// file of a folder further up, whose name is whole before the cut.
 TEST(SettingsFile, FolderNearTheLengthLimit) {
     const DeepCase cases[] = {
         {200, "q.ppi", kCyan},
@@ -121,11 +126,13 @@ TEST(SettingsFile, FolderNearTheLengthLimit) {
         {250, "q.ppi", kRed},
         {253, "q.ppi", kRed},  // the module path is 259 characters
         {257, "q", kRed},      // no extension: loaded as "q."
+        {270, "q.ppi", kRed, 240},  // cut short in the one long name
     };
     for (const DeepCase& c : cases) {
         TempFolder base;
-        const std::string folder = base.MakeDeepFolder(c.folderLength);
+        const std::string folder = base.MakeDeepFolder(c.folderLength, c.longestName);
         ASSERT_EQ(c.folderLength, folder.size());
+        ASSERT_TRUE(TempFolder::WriteBytes(base.Path(), "qvfilters.ini", "[HueTint]\r\nx=170\r\ny=255\r\n"));
         const std::string plugin = base.CopyPluginTo(folder, c.fileName);
         ASSERT_FALSE(plugin.empty()) << "cannot copy to " << folder;
         ASSERT_TRUE(TempFolder::WriteBytes(folder, "qvfilters.ini", "[HueTint]\r\nx=128\r\ny=255\r\n"));

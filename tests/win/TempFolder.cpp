@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
 // Files first, then the folder itself; wide and prefixed, because a deep
@@ -57,13 +59,14 @@ TempFolder::~TempFolder() {
     if (!path.empty()) RemoveTree(LongPathW(path));
 }
 
-std::string TempFolder::MakeDeepFolder(size_t length) {
+std::string TempFolder::MakeDeepFolder(size_t length, size_t longestName) {
     std::string folder = path;
     while (folder.size() < length) {
-        // Components stay well under the 255-character limit of a name.
+        // Names stay under the 255-character limit of a name.
         const size_t remaining = length - folder.size() - 1;
         if (remaining == 0) return "";
-        folder += "\\" + std::string(remaining <= 120 ? remaining : 100, 'd');
+        const size_t whole = std::min<size_t>(longestName * 6 / 5, 254);
+        folder += "\\" + std::string(remaining <= whole ? remaining : longestName, 'd');
         if (!CreateDirectoryW(LongPathW(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
             return "";
     }

@@ -15,9 +15,10 @@ public:
     // Without a trailing backslash.
     const std::string& Path() const { return path; }
 
-    // Creates nested subfolders until the folder path is exactly length
-    // characters long, and returns that path. May exceed MAX_PATH.
-    std::string MakeDeepFolder(size_t length);
+    // Creates nested subfolders, none of a name longer than longestName,
+    // until the folder path is exactly length characters long, and returns
+    // that path. May exceed MAX_PATH.
+    std::string MakeDeepFolder(size_t length, size_t longestName = 100);
 
     // Copies the built plug-in into folder (default: this folder) under the
     // given file name; returns the new file's path, or "" on failure.

@@ -22,7 +22,6 @@ namespace {
 // dialog; outputs are only renamed into place after a finished run, so none
 // is left half-written.
 [[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
-    if (CheckRunning()) ContinueChecksAfterFault(record);
     AbandonOutputs();
     char module[MAX_PATH];
     FaultModuleName(record.ExceptionAddress, module, MAX_PATH);

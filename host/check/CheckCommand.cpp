@@ -1,6 +1,7 @@
 #include "host/check/CheckCommand.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <new>
 
@@ -14,8 +15,8 @@
 #include "host/cli/CommandLine.h"
 #include "host/cli/Console.h"
 #include "host/image/WicImage.h"
-#include "host/session/FaultGuard.h"
 #include "host/session/HostEnvironment.h"
+#include "host/worker/Worker.h"
 
 const char kCheckUsage[] =
     "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults [--sample FIRST,EVERY] [--patience S]] "
@@ -23,33 +24,17 @@ const char kCheckUsage[] =
 
 namespace {
 
+// A check runs in the checks' worker. One that needs a process of its own,
+// started clean, runs here and starts its own.
 struct Check {
     std::string name;
     std::function<CheckResult(CheckContext&)> run;
+    bool ownWorker = false;
 };
 
-// Everything the fault handler needs, set up before any check runs.
-struct Progress {
-    bool running = false;
-    bool faulted = false;
-    size_t next = 0;  // the check running now
-    std::string name;
-    int filterCount = -1;
-    CheckTally tally;
-    // This ppihost with the command's own arguments, without --resume.
-    std::wstring commandLine;
-} progress;
-
-// Held while a line is written, and for good by a fault: the plug-in may
-// fault on a thread of its own while this one goes on checking, and the
-// output belongs to the new process from then on.
-CRITICAL_SECTION output;
-
-void Report(const std::string& name, const CheckResult& result) {
-    EnterCriticalSection(&output);
-    ReportCheck(progress.tally, name, result);
-    LeaveCriticalSection(&output);
-}
+// Ample for any one check, even in an emulator; a set-up has its own, shorter
+// patience and says so itself.
+const int kCheckPatienceSeconds = 300;
 
 std::wstring Quote(const std::wstring& argument) {
     std::wstring quoted = L"\"" + argument;
@@ -89,7 +74,14 @@ void AddFilterChecks(std::vector<Check>& list, const CheckOptions& options, int 
             list.push_back({filter + "speed", [i](CheckContext& c) { return MeasureSpeed(c, i); }});
     }
     for (size_t e = 0; e < HostEnvironments().size(); ++e)
-        list.push_back({"host-env", [e](CheckContext& c) { return CheckHostEnvironment(c, e); }});
+        list.push_back({"host-env", [e](CheckContext& c) { return CheckHostEnvironment(c, e); }, true});
+}
+
+// The checks once the information check found `filters`; before, -1.
+std::vector<Check> CheckList(const CheckOptions& options, int filters) {
+    std::vector<Check> list = PluginCheckList();
+    if (filters > 0) AddFilterChecks(list, options, filters);
+    return list;
 }
 
 CheckResult RunOne(const Check& check, CheckContext& context) {
@@ -104,25 +96,36 @@ CheckResult RunOne(const Check& check, CheckContext& context) {
     }
 }
 
-// "--resume NEXT,COUNT,PASSED,FAILED,SKIPPED", as ContinueChecksAfterFault
-// writes it.
-bool ParseResume(const std::string& text) {
-    unsigned next = 0;
-    int count = 0, passed = 0, failed = 0, skipped = 0;
-    char rest = 0;
-    if (std::sscanf(text.c_str(), "%u,%d,%d,%d,%d%c", &next, &count, &passed, &failed, &skipped, &rest) != 5)
-        return false;
-    progress.next = next;
-    progress.filterCount = count;
-    progress.tally = {passed, failed, skipped};
-    return true;
+// The worker's side: "check INDEX FILTERS" runs that check of the list, with
+// the filter count the parent knows; "environment N FILE" one host state.
+int ServeChecks(const CheckOptions& options, const std::string& pipes) {
+    ComScope com;
+    CheckContext context(options);
+    return ServeWorker(pipes, [&](const std::string& command, PipeLines& pipe) {
+        CheckResult result = {Verdict::Fail, "the worker cannot read the command " + command};
+        unsigned index = 0;
+        int filters = -1;
+        const char* check = AfterWord(command, WorkerWords::kCheck);
+        const char* environment = AfterWord(command, WorkerWords::kEnvironment);
+        int used = 0;
+        if (check && std::sscanf(check, "%u %d", &index, &filters) == 2) {
+            const std::vector<Check> list = CheckList(options, filters);
+            if (filters > 0) context.filterCount = filters;
+            if (index < list.size() && !list[index].ownWorker) result = RunOne(list[index], context);
+        } else if (environment && std::sscanf(environment, "%u %n", &index, &used) == 1) {
+            result = ServeHostEnvironment(options, index, WideFromUtf8(environment + used));
+        }
+        pipe.Write(VerdictLine(result));
+        if (check && context.filterCount > 0)
+            pipe.Write(std::string(WorkerWords::kFilters) + " " + std::to_string(context.filterCount));
+        return pipe.Write(DoneLine({}));
+    });
 }
 
 }  // namespace
 
 int CheckCommand(const std::vector<std::string>& args) {
-    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--resume", "--worker", "--environment", "--reference",
-                                               "--sample", "--patience"},
+    const ParsedArgs parsed = SplitArgs(args, {"--filter", "--image", "--worker", "--sample", "--patience"},
                                         {"--setup", "--faults", "--no-speed"});
     if (!parsed.error.empty() || parsed.positional.size() != 1)
         throw HostError(
@@ -144,96 +147,43 @@ int CheckCommand(const std::vector<std::string>& args) {
     if (const std::string* patience = parsed.Option("--patience"))
         if (!ParseInteger(*patience, options.patience) || options.patience < 1)
             throw HostError("bad --patience '" + *patience + "'", kExitUsage);
-    // A worker of --faults: runs as its parent asks, over the pipes given.
-    if (const std::string* pipes = parsed.Option("--worker")) return ServeFaultRuns(options, *pipes);
-    // A worker of the host-environment checks: one state.
-    if (const std::string* environment = parsed.Option("--environment")) {
-        const std::string* reference = parsed.Option("--reference");
-        int index = -1;
-        if (!reference || !ParseInteger(*environment, index) || index < 0)
-            throw HostError("bad --environment '" + *environment + "'", kExitUsage);
-        return ServeHostEnvironment(options, static_cast<size_t>(index), WideFromUtf8(*reference));
-    }
-    const std::string* resume = parsed.Option("--resume");
-    if (resume && !ParseResume(*resume)) throw HostError("bad --resume '" + *resume + "'", kExitUsage);
+    if (const std::string* pipes = parsed.Option("--worker"))
+        return parsed.Option("--faults") ? ServeFaultRuns(options, *pipes) : ServeChecks(options, *pipes);
 
-    InitializeCriticalSection(&output);
     options.self = CommandLineOf(options);
     ComScope com;
     CheckContext context(options);
     // Read before any check, so that a bad file is an error and not a
     // failure of the plug-in.
     context.MainImage();
-    if (!resume)
-        WriteStdout("ppihost check " + Utf8FromWide(options.plugin) +
-                    (sizeof(void*) == 8 ? " (64-bit)\n" : " (32-bit)\n"));
+    WriteStdout("ppihost check " + Utf8FromWide(options.plugin) + (sizeof(void*) == 8 ? " (64-bit)\n" : " (32-bit)\n"));
+    if (parsed.Option("--faults")) return CheckFaults(options);
 
-    progress.commandLine = options.self;
-    if (parsed.Option("--faults")) return CheckFaults(options, progress.commandLine);
-    std::vector<Check> list = PluginCheckList();
+    CheckTally tally;
+    WorkerProcess worker(options.self, kCheckPatienceSeconds);
+    int filters = -1;
+    std::vector<Check> list = CheckList(options, filters);
     for (size_t i = 0; i < list.size(); ++i) {
-        if (i >= progress.next) {
-            progress.next = i;
-            progress.name = list[i].name;
-            progress.running = true;
-            const CheckResult result = RunOne(list[i], context);
-            progress.running = false;
-            Report(list[i].name, result);
-            if (list[i].name == "info") progress.filterCount = context.filterCount;
+        CheckResult result;
+        if (list[i].ownWorker) {
+            result = RunOne(list[i], context);
+        } else {
+            const WorkerAnswer answer = worker.Ask(std::string(WorkerWords::kCheck) + " " + std::to_string(i) + " " +
+                                                   std::to_string(filters));
+            result = VerdictOf(answer);
+            for (const std::string& line : answer.lines)
+                if (const char* count = AfterWord(line, WorkerWords::kFilters)) filters = std::atoi(count);
         }
-        if (list[i].name == "info" && progress.filterCount > 0) {
-            if (options.filter >= progress.filterCount)
+        ReportCheck(tally, list[i].name, result);
+        if (list[i].name == "info" && filters > 0) {
+            if (options.filter >= filters)
                 throw HostError("bad filter index " + std::to_string(options.filter) + ": the plug-in has " +
-                                    std::to_string(progress.filterCount) + " filters",
+                                    std::to_string(filters) + " filters",
                                 kExitUsage);
-            context.filterCount = progress.filterCount;
-            AddFilterChecks(list, options, progress.filterCount);
+            context.filterCount = filters;
+            list = CheckList(options, filters);
         }
     }
-    EnterCriticalSection(&output);
-    WriteStdout(TallyLine(progress.tally) + "\n");
-    return progress.tally.failed ? kExitFailure : 0;
-}
-
-bool CheckRunning() { return progress.running; }
-
-void ContinueChecksAfterFault(const EXCEPTION_RECORD& record) {
-    EnterCriticalSection(&output);
-    // A second fault, in this handler or in what the first one left behind.
-    if (progress.faulted) TerminateProcess(GetCurrentProcess(), 3);
-    progress.faulted = true;
-    char module[MAX_PATH];
-    FaultModuleName(record.ExceptionAddress, module, MAX_PATH);
-    const std::string seen = ExceptionText(record) + " in " + module;
-    ReportCheck(progress.tally, progress.name, Failed("no fault", seen));
-
-    // The process is not to be trusted after a fault in foreign code: the
-    // rest goes on in a new one, writing to the same output.
-    const std::wstring line = progress.commandLine + L" --resume " + std::to_wstring(progress.next + 1) + L"," +
-                              std::to_wstring(progress.filterCount) + L"," + std::to_wstring(progress.tally.passed) +
-                              L"," + std::to_wstring(progress.tally.failed) + L"," +
-                              std::to_wstring(progress.tally.skipped);
-    std::vector<wchar_t> buffer(line.begin(), line.end());
-    buffer.push_back(0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    const DWORD streams[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
-    HANDLE* targets[] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};
-    for (int i = 0; i < 3; ++i) {
-        *targets[i] = GetStdHandle(streams[i]);
-        SetHandleInformation(*targets[i], HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    }
-    PROCESS_INFORMATION child = {};
-    DWORD exitCode = 3;
-    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
-        WaitForSingleObject(child.hProcess, INFINITE);
-        GetExitCodeProcess(child.hProcess, &exitCode);
-    } else {
-        WriteStderr("ppihost: cannot start ppihost again for the remaining checks: " + SystemMessage(GetLastError()) +
-                    "\n");
-    }
-    // Not ExitProcess: the plug-in's DllMain would run in this broken process.
-    TerminateProcess(GetCurrentProcess(), exitCode);
-    for (;;) Sleep(INFINITE);
+    WriteStdout(TallyLine(tally) + "\n");
+    return tally.failed ? kExitFailure : 0;
 }

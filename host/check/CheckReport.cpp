@@ -2,6 +2,13 @@
 
 #include "host/cli/Console.h"
 
+namespace {
+
+// In the order of Verdict.
+const char* const kVerdictWords[] = {"pass", "fail", "skip", "info"};
+
+}  // namespace
+
 void ReportCheck(CheckTally& tally, const std::string& name, const CheckResult& result) {
     const char* verdict = "info  ";
     switch (result.verdict) {
@@ -26,4 +33,22 @@ void ReportCheck(CheckTally& tally, const std::string& name, const CheckResult& 
 std::string TallyLine(const CheckTally& tally) {
     return std::to_string(tally.passed) + " passed, " + std::to_string(tally.failed) + " failed, " +
            std::to_string(tally.skipped) + " skipped";
+}
+
+std::string VerdictLine(const CheckResult& result) {
+    return std::string(WorkerWords::kVerdict) + " " + kVerdictWords[static_cast<int>(result.verdict)] + " " +
+           result.text;
+}
+
+CheckResult VerdictOf(const WorkerAnswer& answer) {
+    if (answer.kind == WorkerAnswer::Fault) return Failed("no fault", answer.text);
+    if (answer.kind != WorkerAnswer::Done) return {Verdict::Fail, answer.text};
+    for (const std::string& line : answer.lines) {
+        const char* after = AfterWord(line, WorkerWords::kVerdict);
+        const std::string rest = after ? after : "";
+        for (int v = 0; after && v < 4; ++v)
+            if (const char* text = AfterWord(rest, kVerdictWords[v])) return {static_cast<Verdict>(v), text};
+    }
+    return {Verdict::Fail, "the worker gave no verdict" +
+                               (answer.done.problem.empty() ? std::string() : ": " + answer.done.problem)};
 }

@@ -13,9 +13,9 @@
 #include "host/faults/HostScenarios.h"
 #include "host/session/ImportFaults.h"
 
-int CheckFaults(const CheckOptions& options, const std::wstring& commandLine) {
+int CheckFaults(const CheckOptions& options) {
     CheckTally tally;
-    FaultSweep sweep(commandLine + L" --faults", options.patience);
+    FaultSweep sweep(options.self + L" --faults", options.patience);
     std::string error;
     const int filters = sweep.FilterCount(&error);
     if (filters < 0) {

@@ -9,7 +9,7 @@
 #include "host/check/CheckContext.h"
 
 // The exit code: 0 when nothing failed, 1 otherwise.
-int CheckFaults(const CheckOptions& options, const std::wstring& commandLine);
+int CheckFaults(const CheckOptions& options);
 
 // In a worker: serves runs over the pipes "IN,OUT"; returns the exit code.
 int ServeFaultRuns(const CheckOptions& options, const std::string& pipes);

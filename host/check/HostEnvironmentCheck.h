@@ -11,11 +11,9 @@
 
 #include "host/check/CheckContext.h"
 
-// The parent's side: the verdict on one state, from its worker.
+// The parent's side: the verdict on one state, from a worker of its own.
 CheckResult CheckHostEnvironment(CheckContext& context, size_t environment);
 
-// The worker's side (`check ... --environment N --reference FILE`): writes
-// its verdict as one line, "ok ...", "FAIL ..." or "skip ...", to stdout.
-// The default state's worker writes the reference file; the others compare
-// with it.
-int ServeHostEnvironment(const CheckOptions& options, size_t environment, const std::wstring& reference);
+// The worker's side. The default state's worker writes the reference file;
+// the others compare with it.
+CheckResult ServeHostEnvironment(const CheckOptions& options, size_t environment, const std::wstring& reference);

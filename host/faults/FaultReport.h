@@ -12,7 +12,7 @@
 struct RunResult {
     enum Kind { Clean, Problem, Fault, Hang, Abort };
     Kind kind = Clean;
-    // "exception 0xC0000005 (reading 00000000) at x.ppi+0x1A2B", "exit code
+    // "exception 0xC0000005 (reading 00000000) in x.ppi+0x1A2B", "exit code
     // 3", or the scenario's words.
     std::string text;
     long long calls = 0;

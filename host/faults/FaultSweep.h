@@ -5,23 +5,18 @@
 // sweep.
 #pragma once
 
-#include <windows.h>
-
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "host/faults/FaultReport.h"
-#include "host/faults/PipeLines.h"
+#include "host/worker/Worker.h"
 
 class FaultSweep {
 public:
     // worker: a command line that starts a worker once " --worker IN,OUT"
     // is added. A run that has not answered after patienceSeconds is a hang.
-    FaultSweep(const std::wstring& worker, int patienceSeconds);
-    ~FaultSweep();
-    FaultSweep(const FaultSweep&) = delete;
-    FaultSweep& operator=(const FaultSweep&) = delete;
+    FaultSweep(const std::wstring& worker, int patienceSeconds) : worker(worker, patienceSeconds) {}
 
     // The plug-in's filter count; -1, with error set, when it cannot say.
     int FilterCount(std::string* error);
@@ -30,20 +25,13 @@ public:
     RunResult Count(const std::string& token, std::vector<CallBurst>& bursts, std::vector<std::string>& unknown);
     RunResult Run(const std::string& token, const FaultRun& run);
     // Workers started so far.
-    int Starts() const { return starts; }
+    int Starts() const { return worker.Starts(); }
 
 private:
-    bool Start(std::string* error);
-    void Stop();
-    // Sends command; lines before the answer go to before. The answer is
-    // the "done" or "fault" line, or empty when the worker ended without.
+    // The answer as a run's outcome; lines before it go to before.
     RunResult Ask(const std::string& command, std::vector<std::string>* before);
 
-    const std::wstring worker;
-    const int patienceSeconds;
-    PROCESS_INFORMATION process = {};
-    PipeLines* pipe = nullptr;
-    int starts = 0;
+    WorkerProcess worker;
 };
 
 // Every scenario's counting run, then every planned run, calling progress

@@ -2,33 +2,17 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <exception>
 #include <map>
+#include <memory>
 
 #include "host/faults/FaultPlan.h"
 #include "host/faults/LeakGauge.h"
-#include "host/faults/PipeLines.h"
-#include "host/session/FaultGuard.h"
 #include "host/session/ImportFaults.h"
 #include "host/session/PluginLibrary.h"
+#include "host/worker/Worker.h"
 
 namespace {
-
-HANDLE answers = nullptr;
-
-// The parent reads this as the run's outcome; nothing of this process is
-// trusted after it, so no DllMain runs either.
-[[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
-    const std::string line = std::string(SweepWords::kFault) + " " + ExceptionText(record) + " at " + FaultPlace(record.ExceptionAddress) + "\n";
-    DWORD written = 0;
-    WriteFile(answers, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    TerminateProcess(GetCurrentProcess(), 3);
-    for (;;) Sleep(INFINITE);
-}
-
-LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS* info) { ReportFault(*info->ExceptionRecord); }
 
 // The loader's notice of a module it mapped, its imports bound and its
 // DllMain not yet run (LdrRegisterDllNotification).
@@ -59,11 +43,10 @@ public:
     }
 
     bool Serve(const std::string& command) {
-        if (command == SweepWords::kQuit) return false;
-        if (command == SweepWords::kFilters) return Filters();
+        if (command == WorkerWords::kFilters) return Filters();
         std::string token;
         FaultRun run;
-        const char* counted = AfterWord(command, SweepWords::kCount);
+        const char* counted = AfterWord(command, WorkerWords::kCount);
         const bool counting = counted != nullptr;
         if (counting) token = counted;
         if (!counting && !ParseRunCommand(command, token, run)) return Answer("bad command " + command);
@@ -90,7 +73,7 @@ private:
     bool Filters() {
         try {
             PluginLibrary library(plugin);
-            pipe.Write(std::string(SweepWords::kFilters) + " " + std::to_string(library.RawCount()));
+            pipe.Write(std::string(WorkerWords::kFilters) + " " + std::to_string(library.RawCount()));
             return Answer("");
         } catch (const std::exception& e) {
             return Answer(e.what());
@@ -188,13 +171,13 @@ private:
     }
 
     void SendBursts() {
-        for (const std::string& unknown : faults.Unknown()) pipe.Write(std::string(SweepWords::kUnknown) + " " + unknown);
+        for (const std::string& unknown : faults.Unknown()) pipe.Write(std::string(WorkerWords::kUnknown) + " " + unknown);
         const std::vector<ImportCall>& log = faults.Log();
         for (size_t i = 0; i < log.size();) {
             size_t end = i + 1;
             while (end < log.size() && log[end].function == log[i].function && log[end].caller == log[i].caller)
                 ++end;
-            pipe.Write(std::string(SweepWords::kBurst) + " " + std::to_string(log[i].function) + " " + std::to_string(end - i));
+            pipe.Write(std::string(WorkerWords::kBurst) + " " + std::to_string(log[i].function) + " " + std::to_string(end - i));
             i = end;
         }
     }
@@ -236,18 +219,9 @@ private:
 }  // namespace
 
 int RunFaultWorker(const std::string& pipes, const std::wstring& plugin, ScenarioMaker make) {
-    unsigned long long in = 0, out = 0;
-    if (std::sscanf(pipes.c_str(), "%llu,%llu", &in, &out) != 2) return 2;
-    PipeLines pipe(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(in)),
-                   reinterpret_cast<HANDLE>(static_cast<uintptr_t>(out)));
-    answers = pipe.Out();
-    InstallFaultGuard(ReportFault);
-    SetUnhandledExceptionFilter(ReportUnhandled);
-    // No system dialog for a plug-in that cannot be loaded or that faults.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
-    Worker worker(pipe, plugin, make);
-    std::string command;
-    while (pipe.Read(command))
-        if (!worker.Serve(command)) break;
-    return 0;
+    std::unique_ptr<Worker> worker;
+    return ServeWorker(pipes, [&](const std::string& command, PipeLines& pipe) {
+        if (!worker) worker.reset(new Worker(pipe, plugin, make));
+        return worker->Serve(command);
+    });
 }

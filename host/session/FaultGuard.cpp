@@ -58,6 +58,23 @@ LONG CALLBACK Guard(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// "invalid-operation" for a floating-point exception code; null for the
+// codes of other exceptions.
+const char* FloatExceptionName(unsigned long code) {
+    switch (code) {
+    case EXCEPTION_FLT_INVALID_OPERATION: return "invalid-operation";
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "zero-divide";
+    case EXCEPTION_FLT_OVERFLOW: return "overflow";
+    case EXCEPTION_FLT_UNDERFLOW: return "underflow";
+    case EXCEPTION_FLT_INEXACT_RESULT: return "inexact-result";
+    case EXCEPTION_FLT_DENORMAL_OPERAND: return "denormal-operand";
+    case EXCEPTION_FLT_STACK_CHECK: return "x87 stack";
+    case STATUS_FLOAT_MULTIPLE_FAULTS:
+    case STATUS_FLOAT_MULTIPLE_TRAPS: return "SSE floating-point";
+    default: return nullptr;
+    }
+}
+
 }  // namespace
 
 void InstallFaultGuard(FaultReport report) {
@@ -100,6 +117,9 @@ std::string ExceptionText(const EXCEPTION_RECORD& record) {
                       : record.ExceptionInformation[0] == 8 ? "running"
                                                             : "reading",
                       reinterpret_cast<void*>(record.ExceptionInformation[1]));
+    else if (const char* floating = FloatExceptionName(record.ExceptionCode))
+        std::snprintf(text, sizeof text, "exception 0x%08lX (%s)", static_cast<unsigned long>(record.ExceptionCode),
+                      floating);
     else
         std::snprintf(text, sizeof text, "exception 0x%08lX", static_cast<unsigned long>(record.ExceptionCode));
     return text;

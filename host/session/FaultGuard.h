@@ -17,8 +17,8 @@ void InstallFaultGuard(FaultReport report);
 
 // The file name of the module holding `address`, or "an unknown module".
 void FaultModuleName(const void* address, char* name, int size);
-// "exception 0xC0000005 (writing 0000000000000010)", or without the
-// parenthesis for any other exception.
+// "exception 0xC0000005 (writing 0000000000000010)", "exception 0xC0000090
+// (invalid-operation)", or without the parenthesis for any other exception.
 std::string ExceptionText(const EXCEPTION_RECORD& record);
 // "qvhuetint.ppi+0x1A2B": the same place in every load of the module.
 std::string FaultPlace(const void* address);

@@ -83,18 +83,3 @@ std::string FloatControlChange(const HostEnvironment& env, const FloatControl& a
     }
     return "";
 }
-
-const char* FloatExceptionName(unsigned long code) {
-    switch (code) {
-    case EXCEPTION_FLT_INVALID_OPERATION: return "invalid-operation";
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "zero-divide";
-    case EXCEPTION_FLT_OVERFLOW: return "overflow";
-    case EXCEPTION_FLT_UNDERFLOW: return "underflow";
-    case EXCEPTION_FLT_INEXACT_RESULT: return "inexact-result";
-    case EXCEPTION_FLT_DENORMAL_OPERAND: return "denormal-operand";
-    case EXCEPTION_FLT_STACK_CHECK: return "x87 stack";
-    case STATUS_FLOAT_MULTIPLE_FAULTS:
-    case STATUS_FLOAT_MULTIPLE_TRAPS: return "SSE floating-point";
-    default: return nullptr;
-    }
-}

@@ -35,7 +35,3 @@ void SetFloatControl(uint32_t mxcsr, uint16_t x87Control);
 // exception is left pending unmasked; else what changed: "the host's MXCSR
 // changed from 1900 to 1f80".
 std::string FloatControlChange(const HostEnvironment& env, const FloatControl& after);
-
-// "invalid-operation" for a floating-point exception code; null for the
-// codes of other exceptions.
-const char* FloatExceptionName(unsigned long code);

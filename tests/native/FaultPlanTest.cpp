@@ -89,7 +89,7 @@ TEST(FaultPlan, SampleKeepsTheFirstAndOneInEvery) {
 std::string Failing(int function) { return "F" + std::to_string(function) + " returning NULL"; }
 
 TEST(FaultReport, OneLinePerFunctionAndOutcome) {
-    const RunResult clean, fault = {RunResult::Fault, "exception 0xC0000005 at x.ppi+0x10", 5, 1},
+    const RunResult clean, fault = {RunResult::Fault, "exception 0xC0000005 in x.ppi+0x10", 5, 1},
                            leak = {RunResult::Problem, "a leak: 1 handle more after the unload", 5, 1},
                            notMade = {RunResult::Problem, kNotMade, 4, 0},
                            stray = {RunResult::Abort, "an abort", 4, 0};
@@ -103,12 +103,12 @@ TEST(FaultReport, OneLinePerFunctionAndOutcome) {
         {{}, {"ok: " + figures + ": no fault, hang, abort, write outside the rectangle, broken answer or leak"}},
         {{{{0, 1}, fault}, {{0, 2}, fault}, {{0, 3}, fault}, {{0, 2, true}, fault}, {{0, 0}, fault}},
          {"FAIL: T: F0 returning NULL (calls 1, 2 and 3 of 5, each failing alone, every call from call 2 of 5 on, and "
-          "every call): exception 0xC0000005 at x.ppi+0x10",
+          "every call): exception 0xC0000005 in x.ppi+0x10",
           "info: " + figures}},
         {{{{1, 2}, leak}, {{0, 5, true}, leak}, {{0, 1}, fault}},
          {"FAIL: T: F1 returning NULL (call 2 of 2 failing alone): a leak: 1 handle more after the unload",
           "FAIL: T: F0 returning NULL (every call from call 5 of 5 on): a leak: 1 handle more after the unload",
-          "FAIL: T: F0 returning NULL (call 1 of 5 failing alone): exception 0xC0000005 at x.ppi+0x10",
+          "FAIL: T: F0 returning NULL (call 1 of 5 failing alone): exception 0xC0000005 in x.ppi+0x10",
           "info: " + figures}},
         // Calls a run did not reach while other runs of the function did are
         // noted; a function no run could fail is a failure.

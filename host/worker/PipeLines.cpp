@@ -1,4 +1,4 @@
-#include "host/faults/PipeLines.h"
+#include "host/worker/PipeLines.h"
 
 #include <cstring>
 #include <sstream>
@@ -47,12 +47,12 @@ const char* AfterWord(const std::string& line, const char* word) {
 }
 
 std::string DoneLine(const DoneAnswer& a) {
-    return std::string(SweepWords::kDone) + " " + std::to_string(a.calls) + " " + std::to_string(a.failures) + " " +
+    return std::string(WorkerWords::kDone) + " " + std::to_string(a.calls) + " " + std::to_string(a.failures) + " " +
            std::to_string(a.firstFailed) + (a.problem.empty() ? "" : " " + a.problem);
 }
 
 bool ParseDoneLine(const std::string& line, DoneAnswer& answer) {
-    const char* rest = AfterWord(line, SweepWords::kDone);
+    const char* rest = AfterWord(line, WorkerWords::kDone);
     if (!rest) return false;
     std::istringstream words(rest);
     words >> answer.calls >> answer.failures >> answer.firstFailed;

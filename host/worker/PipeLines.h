@@ -1,5 +1,5 @@
-// Lines of text over an anonymous pipe, the way a fault sweep's parent and
-// its worker talk.
+// Lines of text over an anonymous pipe, the way ppihost and its workers talk,
+// and the words they say.
 #pragma once
 
 #include <windows.h>
@@ -23,19 +23,27 @@ private:
     std::string buffer;
 };
 
-// The words of the sweep's pipe. The parent asks kFilters, kCount TOKEN,
-// a run (RunCommand) or kQuit; the worker answers each with a done line
-// (DoneLine), after kFilters N, kUnknown DLL!NAME and kBurst FUNCTION LENGTH
-// lines, or ends after a kFault WHAT line.
-namespace SweepWords {
+// The words of the pipe. The parent asks one command at a time, or kQuit;
+// the worker answers each with a done line (DoneLine), after lines of its
+// own, or ends after a kFault WHAT line.
+// - A check's worker: kCheck INDEX FILTERS, answered by kVerdict WORD TEXT
+//   (and kFilters N after the information check); kEnvironment N FILE, one
+//   host state in a worker of its own, answered by kVerdict WORD TEXT.
+// - A fault sweep's worker: kFilters, answered by kFilters N; kCount TOKEN,
+//   by kUnknown DLL!NAME and kBurst FUNCTION LENGTH lines; a run
+//   (RunCommand).
+namespace WorkerWords {
 constexpr char kQuit[] = "quit";
-constexpr char kFilters[] = "filters";
-constexpr char kCount[] = "count";
 constexpr char kDone[] = "done";
 constexpr char kFault[] = "fault";
+constexpr char kCheck[] = "check";
+constexpr char kEnvironment[] = "environment";
+constexpr char kVerdict[] = "verdict";
+constexpr char kFilters[] = "filters";
+constexpr char kCount[] = "count";
 constexpr char kUnknown[] = "unknown";
 constexpr char kBurst[] = "burst";
-}  // namespace SweepWords
+}  // namespace WorkerWords
 
 // The rest of line after word and a space, or null when it is not there.
 const char* AfterWord(const std::string& line, const char* word);

@@ -1,4 +1,8 @@
-// A failure the user can act on: one line, shown as "ppihost: <text>".
+// The host's one error convention. What stops a command (a bad argument, a
+// file that cannot be read or written, a plug-in that cannot be loaded) is a
+// HostError, thrown, and shown by main as one line: "ppihost: <text>". What a
+// plug-in did wrong is never thrown: it is the outcome of a check or a run
+// (CheckResult, RunResult, a worker's answer), reported beside the others.
 #pragma once
 
 #include <stdexcept>

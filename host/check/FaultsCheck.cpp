@@ -16,10 +16,10 @@
 int CheckFaults(const CheckOptions& options) {
     CheckTally tally;
     FaultSweep sweep(options.self + L" --faults", options.patience);
-    std::string error;
-    const int filters = sweep.FilterCount(&error);
+    int filters = -1;
+    const RunResult counted = sweep.FilterCount(filters);
     if (filters < 0) {
-        ReportCheck(tally, "faults", Failed("the plug-in to load and count its filters", error));
+        ReportCheck(tally, "faults", Failed("the plug-in to load and count its filters", counted.text));
         WriteStdout(TallyLine(tally) + "\n");
         return kExitFailure;
     }

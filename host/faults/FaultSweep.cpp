@@ -38,14 +38,14 @@ RunResult FaultSweep::Ask(const std::string& command, std::vector<std::string>* 
     return result;
 }
 
-int FaultSweep::FilterCount(std::string* error) {
+RunResult FaultSweep::FilterCount(int& filters) {
     std::vector<std::string> lines;
     const RunResult result = Ask(WorkerWords::kFilters, &lines);
+    filters = -1;
     // The answer comes as a line of its own, before the run's.
     for (const std::string& line : lines)
-        if (const char* count = AfterWord(line, WorkerWords::kFilters)) return std::atoi(count);
-    if (error) *error = result.text;
-    return -1;
+        if (const char* count = AfterWord(line, WorkerWords::kFilters)) filters = std::atoi(count);
+    return result;
 }
 
 RunResult FaultSweep::Count(const std::string& token, std::vector<CallBurst>& bursts,

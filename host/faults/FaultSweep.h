@@ -18,8 +18,9 @@ public:
     // is added. A run that has not answered after patienceSeconds is a hang.
     FaultSweep(const std::wstring& worker, int patienceSeconds) : worker(worker, patienceSeconds) {}
 
-    // The plug-in's filter count; -1, with error set, when it cannot say.
-    int FilterCount(std::string* error);
+    // The plug-in's filter count in filters; -1, and the run says why, when
+    // it cannot say.
+    RunResult FilterCount(int& filters);
     // The run without faults, its calls as bursts; imports in neither of
     // the failure table's lists, "DLL!name".
     RunResult Count(const std::string& token, std::vector<CallBurst>& bursts, std::vector<std::string>& unknown);

@@ -171,16 +171,13 @@ const FailableImport kTable[] = {
 #undef QV_ENTRY
 };
 
-const intptr_t kResults[] = {
-#define QV_RESULT(name, result, ...) (intptr_t)(result),
-    QV_FAILABLE_IMPORTS(QV_RESULT)
-#undef QV_RESULT
-};
-
-const DWORD kErrors[] = {
-#define QV_ERROR(name, result, error, ...) error,
-    QV_FAILABLE_IMPORTS(QV_ERROR)
-#undef QV_ERROR
+const struct {
+    intptr_t result;
+    DWORD error;
+} kFailures[] = {
+#define QV_FAILURE(name, result, error, ...) {(intptr_t)(result), error},
+    QV_FAILABLE_IMPORTS(QV_FAILURE)
+#undef QV_FAILURE
 };
 
 // The columns the shims are made from.
@@ -290,8 +287,8 @@ template <How>
 struct Failing {
     template <class R, class... A>
     static R Call(int id, A...) {
-        SetLastError(kErrors[id]);
-        return ResultOf<R>(kResults[id]);
+        SetLastError(kFailures[id].error);
+        return ResultOf<R>(kFailures[id].result);
     }
 };
 
@@ -300,13 +297,13 @@ struct Failing<How::Default> {
     // GetPrivateProfileInt
     template <class R, class C>
     static R Call(int id, const C*, const C*, INT fallback, const C*) {
-        SetLastError(kErrors[id]);
+        SetLastError(kFailures[id].error);
         return static_cast<R>(fallback);
     }
     // GetPrivateProfileString
     template <class R, class C>
     static R Call(int id, const C*, const C*, const C* fallback, C* out, DWORD size, const C*) {
-        SetLastError(kErrors[id]);
+        SetLastError(kFailures[id].error);
         return CopyDefault(fallback, out, size);
     }
 };

@@ -125,8 +125,8 @@ private:
         }
         // Still loaded only when the scenario threw.
         if (!library && problem.empty()) {
-            const std::string held = faults.HeldGdiObjects();
-            if (!held.empty()) problem = "a leak: GDI objects not given back (" + held + ")";
+            const std::string held = faults.Held();
+            if (!held.empty()) problem = "a leak: " + held;
         }
         outcome.problem = problem;
         outcome.calls = faults.Calls();

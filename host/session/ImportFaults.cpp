@@ -7,133 +7,119 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 
 // decltype of the C runtime's functions carries their attributes (malloc,
 // alloc_size), which a template argument drops; only the type matters here.
 #pragma GCC diagnostic ignored "-Wignored-attributes"
 
-// The failure table: each function, what a failing call returns and the last
-// error it leaves. Functions whose failure says more than a return value
-// (a default handed back, errno) have a Failing specialisation below.
-#define QV_FAILABLE_COMMON(X)                                              \
-    /* kernel32: modules, files, profiles, memory, text */                 \
-    X(GetModuleFileNameA, 0, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(GetModuleFileNameW, 0, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(GetModuleHandleA, NULL, ERROR_MOD_NOT_FOUND)                         \
-    X(GetModuleHandleW, NULL, ERROR_MOD_NOT_FOUND)                         \
-    X(GetModuleHandleExA, FALSE, ERROR_MOD_NOT_FOUND)                      \
-    X(GetModuleHandleExW, FALSE, ERROR_MOD_NOT_FOUND)                      \
-    X(LoadLibraryA, NULL, ERROR_NOT_ENOUGH_MEMORY)                         \
-    X(LoadLibraryW, NULL, ERROR_NOT_ENOUGH_MEMORY)                         \
-    X(LoadLibraryExA, NULL, ERROR_NOT_ENOUGH_MEMORY)                       \
-    X(LoadLibraryExW, NULL, ERROR_NOT_ENOUGH_MEMORY)                       \
-    X(GetProcAddress, NULL, ERROR_PROC_NOT_FOUND)                          \
-    X(GetPrivateProfileIntA, 0, ERROR_ACCESS_DENIED)                       \
-    X(GetPrivateProfileIntW, 0, ERROR_ACCESS_DENIED)                       \
-    X(GetPrivateProfileStringA, 0, ERROR_ACCESS_DENIED)                    \
-    X(GetPrivateProfileStringW, 0, ERROR_ACCESS_DENIED)                    \
-    X(WritePrivateProfileStringA, FALSE, ERROR_ACCESS_DENIED)              \
-    X(WritePrivateProfileStringW, FALSE, ERROR_ACCESS_DENIED)              \
-    X(CreateFileA, INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED)              \
-    X(CreateFileW, INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED)              \
-    X(ReadFile, FALSE, ERROR_READ_FAULT)                                   \
-    X(WriteFile, FALSE, ERROR_DISK_FULL)                                   \
-    X(FormatMessageA, 0, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(FormatMessageW, 0, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(MultiByteToWideChar, 0, ERROR_NO_UNICODE_TRANSLATION)                \
-    X(WideCharToMultiByte, 0, ERROR_NO_UNICODE_TRANSLATION)                \
-    X(HeapAlloc, NULL, ERROR_NOT_ENOUGH_MEMORY)                            \
-    X(HeapReAlloc, NULL, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(LocalAlloc, NULL, ERROR_NOT_ENOUGH_MEMORY)                           \
-    X(GlobalAlloc, NULL, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(VirtualAlloc, NULL, ERROR_NOT_ENOUGH_MEMORY)                         \
-    X(VirtualProtect, FALSE, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(VirtualQuery, 0, ERROR_NOT_ENOUGH_MEMORY)                            \
-    X(TlsAlloc, TLS_OUT_OF_INDEXES, ERROR_NO_MORE_ITEMS)                   \
-    X(CreateEventA, NULL, ERROR_NOT_ENOUGH_MEMORY)                         \
-    X(CreateEventW, NULL, ERROR_NOT_ENOUGH_MEMORY)                         \
-    X(CreateSemaphoreA, NULL, ERROR_NOT_ENOUGH_MEMORY)                     \
-    X(CreateSemaphoreW, NULL, ERROR_NOT_ENOUGH_MEMORY)                     \
-    /* msvcrt */                                                           \
-    X(malloc, NULL, ERROR_NOT_ENOUGH_MEMORY)                               \
-    X(calloc, NULL, ERROR_NOT_ENOUGH_MEMORY)                               \
-    X(realloc, NULL, ERROR_NOT_ENOUGH_MEMORY)                              \
-    /* gdi32 */                                                            \
-    X(BitBlt, FALSE, ERROR_NOT_ENOUGH_MEMORY)                              \
-    X(CreateCompatibleBitmap, NULL, ERROR_NOT_ENOUGH_MEMORY)               \
-    X(CreateCompatibleDC, NULL, ERROR_NOT_ENOUGH_MEMORY)                   \
-    X(CreateDIBSection, NULL, ERROR_NOT_ENOUGH_MEMORY)                     \
-    X(CreatePen, NULL, ERROR_NOT_ENOUGH_MEMORY)                            \
-    X(CreateSolidBrush, NULL, ERROR_NOT_ENOUGH_MEMORY)                     \
-    X(Ellipse, FALSE, ERROR_NOT_ENOUGH_MEMORY)                             \
-    X(IntersectClipRect, ERROR, ERROR_NOT_ENOUGH_MEMORY)                   \
-    X(SelectObject, NULL, ERROR_NOT_ENOUGH_MEMORY)                         \
-    X(SetBkColor, CLR_INVALID, ERROR_NOT_ENOUGH_MEMORY)                    \
-    X(SetBkMode, 0, ERROR_NOT_ENOUGH_MEMORY)                               \
-    X(SetPixel, CLR_INVALID, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(SetTextColor, CLR_INVALID, ERROR_NOT_ENOUGH_MEMORY)                  \
-    X(StretchDIBits, 0, ERROR_NOT_ENOUGH_MEMORY)                           \
-    X(SetDIBitsToDevice, 0, ERROR_NOT_ENOUGH_MEMORY)                       \
-    X(TextOutA, FALSE, ERROR_NOT_ENOUGH_MEMORY)                            \
-    X(TextOutW, FALSE, ERROR_NOT_ENOUGH_MEMORY)                            \
-    /* user32 */                                                           \
-    X(BeginPaint, NULL, ERROR_NOT_ENOUGH_MEMORY)                           \
-    X(CheckDlgButton, FALSE, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(CreateDialogParamA, NULL, ERROR_NOT_ENOUGH_MEMORY)                   \
-    X(CreateDialogParamW, NULL, ERROR_NOT_ENOUGH_MEMORY)                   \
-    X(CreateWindowExA, NULL, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(CreateWindowExW, NULL, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(DialogBoxIndirectParamA, -1, ERROR_NOT_ENOUGH_MEMORY)                \
-    X(DialogBoxIndirectParamW, -1, ERROR_NOT_ENOUGH_MEMORY)                \
-    X(DialogBoxParamA, -1, ERROR_NOT_ENOUGH_MEMORY)                        \
-    X(DialogBoxParamW, -1, ERROR_NOT_ENOUGH_MEMORY)                        \
-    X(DrawTextA, 0, ERROR_NOT_ENOUGH_MEMORY)                               \
-    X(DrawTextW, 0, ERROR_NOT_ENOUGH_MEMORY)                               \
-    X(GetClientRect, FALSE, ERROR_INVALID_WINDOW_HANDLE)                   \
-    X(GetDC, NULL, ERROR_NOT_ENOUGH_MEMORY)                                \
-    X(GetDlgItem, NULL, ERROR_CONTROL_ID_NOT_FOUND)                        \
-    X(GetWindowDC, NULL, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(InvalidateRect, FALSE, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(LoadBitmapA, NULL, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(LoadBitmapW, NULL, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(LoadCursorA, NULL, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(LoadCursorW, NULL, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(LoadIconA, NULL, ERROR_NOT_ENOUGH_MEMORY)                            \
-    X(LoadIconW, NULL, ERROR_NOT_ENOUGH_MEMORY)                            \
-    X(LoadImageA, NULL, ERROR_NOT_ENOUGH_MEMORY)                           \
-    X(LoadImageW, NULL, ERROR_NOT_ENOUGH_MEMORY)                           \
-    X(LoadStringA, 0, ERROR_NOT_ENOUGH_MEMORY)                             \
-    X(LoadStringW, 0, ERROR_NOT_ENOUGH_MEMORY)                             \
-    X(MessageBoxA, 0, ERROR_NOT_ENOUGH_MEMORY)                             \
-    X(MessageBoxW, 0, ERROR_NOT_ENOUGH_MEMORY)                             \
-    X(RegisterClassA, 0, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(RegisterClassW, 0, ERROR_NOT_ENOUGH_MEMORY)                          \
-    X(RegisterClassExA, 0, ERROR_NOT_ENOUGH_MEMORY)                        \
-    X(RegisterClassExW, 0, ERROR_NOT_ENOUGH_MEMORY)                        \
-    X(SendDlgItemMessageA, 0, ERROR_NOT_ENOUGH_MEMORY)                     \
-    X(SendDlgItemMessageW, 0, ERROR_NOT_ENOUGH_MEMORY)                     \
-    X(SendMessageA, 0, ERROR_NOT_ENOUGH_MEMORY)                            \
-    X(SendMessageW, 0, ERROR_NOT_ENOUGH_MEMORY)                            \
-    X(SetDlgItemInt, FALSE, ERROR_NOT_ENOUGH_MEMORY)                       \
-    X(SetDlgItemTextA, FALSE, ERROR_NOT_ENOUGH_MEMORY)                     \
-    X(SetDlgItemTextW, FALSE, ERROR_NOT_ENOUGH_MEMORY)                     \
-    X(SetTimer, 0, ERROR_NOT_ENOUGH_MEMORY)                                \
-    X(SetWindowLongA, 0, ERROR_ACCESS_DENIED)                              \
-    X(SetWindowLongW, 0, ERROR_ACCESS_DENIED)                              \
-    X(SetWindowTextA, FALSE, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(SetWindowTextW, FALSE, ERROR_NOT_ENOUGH_MEMORY)                      \
-    X(UpdateWindow, FALSE, ERROR_NOT_ENOUGH_MEMORY)
+// The failure table, one row per function or A/W pair. Columns: what a
+// failing call returns and the last error it leaves; how it fails (Last:
+// that result and error; Default: the caller's default, as a profile that
+// cannot be read gives; Errno: the C runtime's allocations say why in
+// errno); whether it fails once or from a call on too, as memory and a disk
+// that fills up do (Onward); what its caller must give back through one of
+// the releases below (ModuleAsked: through its last argument, unless the
+// flags ask for no reference).
+#define QV_AW(X, name, ...) X(name##A, __VA_ARGS__) X(name##W, __VA_ARGS__)
+#define QV_FAILABLE_COMMON(X)                                                                                             \
+    /* kernel32: modules, files, profiles, memory, text */                                                                \
+    QV_AW(X, GetModuleFileName,         0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, GetModuleHandle,           NULL,                 ERROR_MOD_NOT_FOUND,          Last,    Once,   Nothing)     \
+    QV_AW(X, GetModuleHandleEx,         FALSE,                ERROR_MOD_NOT_FOUND,          Last,    Once,   ModuleAsked) \
+    QV_AW(X, LoadLibrary,               NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Module)      \
+    QV_AW(X, LoadLibraryEx,             NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Module)      \
+    X(GetProcAddress,                   NULL,                 ERROR_PROC_NOT_FOUND,         Last,    Once,   Nothing)     \
+    QV_AW(X, GetPrivateProfileInt,      0,                    ERROR_ACCESS_DENIED,          Default, Once,   Nothing)     \
+    QV_AW(X, GetPrivateProfileString,   0,                    ERROR_ACCESS_DENIED,          Default, Once,   Nothing)     \
+    QV_AW(X, WritePrivateProfileString, FALSE,                ERROR_ACCESS_DENIED,          Last,    Onward, Nothing)     \
+    QV_AW(X, CreateFile,                INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED,          Last,    Once,   Nothing)     \
+    X(ReadFile,                         FALSE,                ERROR_READ_FAULT,             Last,    Once,   Nothing)     \
+    X(WriteFile,                        FALSE,                ERROR_DISK_FULL,              Last,    Onward, Nothing)     \
+    QV_AW(X, FormatMessage,             0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(MultiByteToWideChar,              0,                    ERROR_NO_UNICODE_TRANSLATION, Last,    Once,   Nothing)     \
+    X(WideCharToMultiByte,              0,                    ERROR_NO_UNICODE_TRANSLATION, Last,    Once,   Nothing)     \
+    X(HeapAlloc,                        NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Onward, Nothing)     \
+    X(HeapReAlloc,                      NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Onward, Nothing)     \
+    X(LocalAlloc,                       NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Onward, Nothing)     \
+    X(GlobalAlloc,                      NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Onward, Nothing)     \
+    X(VirtualAlloc,                     NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Onward, Nothing)     \
+    X(VirtualProtect,                   FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(VirtualQuery,                     0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(TlsAlloc,                         TLS_OUT_OF_INDEXES,   ERROR_NO_MORE_ITEMS,          Last,    Once,   Nothing)     \
+    QV_AW(X, CreateEvent,               NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, CreateSemaphore,           NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    /* msvcrt */                                                                                                          \
+    X(malloc,                           NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Errno,   Onward, Nothing)     \
+    X(calloc,                           NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Errno,   Onward, Nothing)     \
+    X(realloc,                          NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Errno,   Onward, Nothing)     \
+    /* gdi32 */                                                                                                           \
+    X(BitBlt,                           FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(CreateCompatibleBitmap,           NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    X(CreateCompatibleDC,               NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    X(CreateDIBSection,                 NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    X(CreatePen,                        NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    X(CreateSolidBrush,                 NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    X(Ellipse,                          FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(IntersectClipRect,                ERROR,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(SelectObject,                     NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(SetBkColor,                       CLR_INVALID,          ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(SetBkMode,                        0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(SetPixel,                         CLR_INVALID,          ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(SetTextColor,                     CLR_INVALID,          ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(StretchDIBits,                    0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(SetDIBitsToDevice,                0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, TextOut,                   FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    /* user32 */                                                                                                          \
+    X(BeginPaint,                       NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    X(CheckDlgButton,                   FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, CreateDialogParam,         NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, CreateWindowEx,            NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, DialogBoxIndirectParam,    -1,                   ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, DialogBoxParam,            -1,                   ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, DrawText,                  0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(GetClientRect,                    FALSE,                ERROR_INVALID_WINDOW_HANDLE,  Last,    Once,   Nothing)     \
+    X(GetDC,                            NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    X(GetDlgItem,                       NULL,                 ERROR_CONTROL_ID_NOT_FOUND,   Last,    Once,   Nothing)     \
+    X(GetWindowDC,                      NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    X(InvalidateRect,                   FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, LoadBitmap,                NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Gdi)         \
+    QV_AW(X, LoadCursor,                NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, LoadIcon,                  NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, LoadImage,                 NULL,                 ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, LoadString,                0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, MessageBox,                0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, RegisterClass,             0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, RegisterClassEx,           0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, SendDlgItemMessage,        0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, SendMessage,               0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(SetDlgItemInt,                    FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, SetDlgItemText,            FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(SetTimer,                         0,                    ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    QV_AW(X, SetWindowLong,             0,                    ERROR_ACCESS_DENIED,          Last,    Once,   Nothing)     \
+    QV_AW(X, SetWindowText,             FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)     \
+    X(UpdateWindow,                     FALSE,                ERROR_NOT_ENOUGH_MEMORY,      Last,    Once,   Nothing)
+
 
 // On 32 bits these two are macros for SetWindowLongA and W.
 #if defined(_WIN64)
-#define QV_FAILABLE_IMPORTS(X)                         \
-    QV_FAILABLE_COMMON(X)                              \
-    X(SetWindowLongPtrA, 0, ERROR_ACCESS_DENIED)       \
-    X(SetWindowLongPtrW, 0, ERROR_ACCESS_DENIED)
+#define QV_FAILABLE_IMPORTS(X) \
+    QV_FAILABLE_COMMON(X)      \
+    QV_AW(X, SetWindowLongPtr, 0, ERROR_ACCESS_DENIED, Last, Once, Nothing)
 #else
 #define QV_FAILABLE_IMPORTS(X) QV_FAILABLE_COMMON(X)
 #endif
+
+// The releases: what each gives back, and in which argument. They never
+// fail; their shims only take what was given back off the held list.
+#define QV_RELEASES(X)                   \
+    X(ReleaseDC, kGdiObjects, 2)         \
+    X(EndPaint, kGdiObjects, 2)          \
+    X(DeleteDC, kGdiObjects, 1)          \
+    X(DeleteObject, kGdiObjects, 1)      \
+    X(FreeLibrary, kModuleReferences, 1)
 
 namespace {
 
@@ -143,7 +129,7 @@ const char* const kPassThrough[] = {
     "GetCurrentThreadId", "GetTickCount", "QueryPerformanceCounter", "GetSystemTimeAsFileTime",
     "InitializeCriticalSection", "EnterCriticalSection", "LeaveCriticalSection", "DeleteCriticalSection",
     "TlsGetValue", "TlsSetValue", "TlsFree", "IsDBCSLeadByte", "IsDBCSLeadByteEx", "GetUserDefaultLangID",
-    "GetUserDefaultUILanguage", "GetSystemDefaultLangID", "GetACP", "CloseHandle", "FreeLibrary", "HeapFree",
+    "GetUserDefaultUILanguage", "GetSystemDefaultLangID", "GetACP", "CloseHandle", "HeapFree",
     "LocalFree", "GlobalFree", "VirtualFree", "GetProcessHeap", "SetUnhandledExceptionFilter",
     "UnhandledExceptionFilter", "TerminateProcess", "RaiseException", "RtlCaptureContext", "RtlLookupFunctionEntry",
     "RtlVirtualUnwind", "RtlAddFunctionTable", "RtlUnwindEx", "IsDebuggerPresent", "OutputDebugStringA",
@@ -164,33 +150,67 @@ const char* const kPassThrough[] = {
     "GetDlgItemTextA", "GetDlgItemTextW", "GetDlgCtrlID", "GetWindowLongA", "GetWindowLongW", "GetWindowLongPtrA",
     "GetWindowLongPtrW", "GetParent", "IsWindow", "IsWindowVisible", "IsWindowEnabled", "EnableWindow",
     "ShowWindow", "GetFocus", "SetFocus",
-    // gdi32: releases (DeleteObject and DeleteDC counted, see below), the
-    // stock objects, which are there from the system's start
+    // gdi32: releases (the counted ones are QV_RELEASES), the stock
+    // objects, which are there from the system's start
     "RestoreDC", "GetStockObject"};
 
 enum ImportId {
-#define QV_ID(name, result, error) kId_##name,
+#define QV_ID(name, ...) kId_##name,
     QV_FAILABLE_IMPORTS(QV_ID)
 #undef QV_ID
         kImportCount
 };
 
+enum class How { Last, Default, Errno };
+enum class Lasts { Once, Onward };
+enum class Gives { Nothing, Gdi, Module, ModuleAsked };
+
 const FailableImport kTable[] = {
-#define QV_ENTRY(name, result, error) {#name, #result ", " #error},
+#define QV_ENTRY(name, result, error, ...) {#name, #result ", " #error},
     QV_FAILABLE_IMPORTS(QV_ENTRY)
 #undef QV_ENTRY
 };
 
-const intptr_t kResults[] = {
-#define QV_RESULT(name, result, error) (intptr_t)(result),
-    QV_FAILABLE_IMPORTS(QV_RESULT)
-#undef QV_RESULT
+const struct {
+    intptr_t result;
+    DWORD error;
+} kFailures[] = {
+#define QV_FAILURE(name, result, error, ...) {(intptr_t)(result), error},
+    QV_FAILABLE_IMPORTS(QV_FAILURE)
+#undef QV_FAILURE
 };
 
-const DWORD kErrors[] = {
-#define QV_ERROR(name, result, error) error,
-    QV_FAILABLE_IMPORTS(QV_ERROR)
-#undef QV_ERROR
+// The columns the shims are made from.
+struct Kind {
+    How how;
+    Lasts lasts;
+    Gives gives;
+};
+constexpr Kind kKinds[] = {
+#define QV_KIND(name, result, error, how, lasts, gives) {How::how, Lasts::lasts, Gives::gives},
+    QV_FAILABLE_IMPORTS(QV_KIND)
+#undef QV_KIND
+};
+
+// What a caller holds until it gives it back.
+enum Holding { kGdiObjects, kModuleReferences, kHoldingCount };
+const char* const kHoldingNames[kHoldingCount] = {"GDI objects", "module references"};
+
+enum ReleaseId {
+#define QV_RELEASE_ID(name, ...) kRelease_##name,
+    QV_RELEASES(QV_RELEASE_ID)
+#undef QV_RELEASE_ID
+        kReleaseCount
+};
+
+struct ReleaseKind {
+    Holding holding;
+    int argument;  // from 1
+};
+constexpr ReleaseKind kReleaseKinds[] = {
+#define QV_RELEASE_KIND(name, holding, argument) {holding, argument},
+    QV_RELEASES(QV_RELEASE_KIND)
+#undef QV_RELEASE_KIND
 };
 
 enum class Mode { Pass, Call, CallOf, From, Functions };
@@ -198,6 +218,7 @@ enum class Mode { Pass, Call, CallOf, From, Functions };
 // What the shims share.
 struct State {
     void* real[kImportCount] = {};
+    void* realRelease[kReleaseCount] = {};
     Mode mode = Mode::Pass;
     long long call = 0;  // Call, CallOf and From: the one to fail
     int function = -1;   // CallOf and From
@@ -208,29 +229,22 @@ struct State {
     int firstFailed = -1;
     bool keepLog = false;
     std::vector<ImportCall> log;
-    // GDI objects got through the shims and not yet given back: the object
-    // and the table id of the function that gave it.
-    std::map<uintptr_t, int> held;
-    void* realRelease[4] = {};
+    // What was got through the shims and not yet given back, one entry per
+    // reference (a module loaded twice is freed twice): the table id of the
+    // function that gave it.
+    std::multimap<std::pair<Holding, uintptr_t>, int> held;
 } state;
 
-// The functions whose result the caller owns until it gives it back through
-// one of the releases below.
-constexpr bool GivesGdiObject(int id) {
-    return id == kId_GetDC || id == kId_GetWindowDC || id == kId_BeginPaint || id == kId_CreateCompatibleDC ||
-           id == kId_CreateCompatibleBitmap || id == kId_CreateDIBSection || id == kId_CreatePen ||
-           id == kId_CreateSolidBrush || id == kId_LoadBitmapA || id == kId_LoadBitmapW;
+void Hold(Holding holding, const void* object, int id) {
+    if (object) state.held.insert({{holding, reinterpret_cast<uintptr_t>(object)}, id});
 }
 
-template <class R>
-void NoteGiven(int id, R result) {
-    if constexpr (std::is_pointer<R>::value)
-        if (result) state.held[reinterpret_cast<uintptr_t>(result)] = id;
-    (void)id;
-    (void)result;
+// What the module got elsewhere (before the shims, or from the host) is
+// not on the list and stays off it.
+void GiveBack(Holding holding, const void* object) {
+    const auto it = state.held.find({holding, reinterpret_cast<uintptr_t>(object)});
+    if (it != state.held.end()) state.held.erase(it);
 }
-
-void NoteReturned(const void* object) { state.held.erase(reinterpret_cast<uintptr_t>(object)); }
 
 bool Fails(int id, const void* caller) {
     const long long call = ++state.calls;
@@ -256,35 +270,6 @@ R ResultOf(intptr_t value) {
         return static_cast<R>(value);
 }
 
-// How a call of function Id fails: the table's result and last error.
-template <int Id>
-struct Failing {
-    template <class R, class... A>
-    static R Call(A...) {
-        SetLastError(kErrors[Id]);
-        return ResultOf<R>(kResults[Id]);
-    }
-};
-
-// A profile that cannot be read gives the caller's default.
-template <>
-struct Failing<kId_GetPrivateProfileIntA> {
-    template <class R>
-    static R Call(LPCSTR, LPCSTR, INT fallback, LPCSTR) {
-        SetLastError(kErrors[kId_GetPrivateProfileIntA]);
-        return static_cast<R>(fallback);
-    }
-};
-
-template <>
-struct Failing<kId_GetPrivateProfileIntW> {
-    template <class R>
-    static R Call(LPCWSTR, LPCWSTR, INT fallback, LPCWSTR) {
-        SetLastError(kErrors[kId_GetPrivateProfileIntW]);
-        return static_cast<R>(fallback);
-    }
-};
-
 template <class C>
 DWORD CopyDefault(const C* fallback, C* out, DWORD size) {
     if (!out || size == 0) return 0;
@@ -297,39 +282,78 @@ DWORD CopyDefault(const C* fallback, C* out, DWORD size) {
     return n;
 }
 
-template <>
-struct Failing<kId_GetPrivateProfileStringA> {
-    template <class R>
-    static R Call(LPCSTR, LPCSTR, LPCSTR fallback, LPSTR out, DWORD size, LPCSTR) {
-        SetLastError(kErrors[kId_GetPrivateProfileStringA]);
-        return CopyDefault(fallback, out, size);
-    }
-};
-
-template <>
-struct Failing<kId_GetPrivateProfileStringW> {
-    template <class R>
-    static R Call(LPCWSTR, LPCWSTR, LPCWSTR fallback, LPWSTR out, DWORD size, LPCWSTR) {
-        SetLastError(kErrors[kId_GetPrivateProfileStringW]);
-        return CopyDefault(fallback, out, size);
-    }
-};
-
-// The C runtime's allocations say why in errno.
-template <int Id>
-struct OutOfMemory {
+// How a failing call of function id fails.
+template <How>
+struct Failing {
     template <class R, class... A>
-    static R Call(A...) {
+    static R Call(int id, A...) {
+        SetLastError(kFailures[id].error);
+        return ResultOf<R>(kFailures[id].result);
+    }
+};
+
+template <>
+struct Failing<How::Default> {
+    // GetPrivateProfileInt
+    template <class R, class C>
+    static R Call(int id, const C*, const C*, INT fallback, const C*) {
+        SetLastError(kFailures[id].error);
+        return static_cast<R>(fallback);
+    }
+    // GetPrivateProfileString
+    template <class R, class C>
+    static R Call(int id, const C*, const C*, const C* fallback, C* out, DWORD size, const C*) {
+        SetLastError(kFailures[id].error);
+        return CopyDefault(fallback, out, size);
+    }
+};
+
+template <>
+struct Failing<How::Errno> {
+    template <class R, class... A>
+    static R Call(int, A...) {
         errno = ENOMEM;
         return nullptr;
     }
 };
+
+// What a call that went through gave its caller to give back.
+template <Gives>
+struct Giving {
+    template <class R, class... A>
+    static void Note(int, R, A...) {}
+};
+
+template <Holding H>
+struct GivingResult {
+    template <class R, class... A>
+    static void Note(int id, R result, A...) {
+        Hold(H, result, id);
+    }
+};
 template <>
-struct Failing<kId_malloc> : OutOfMemory<kId_malloc> {};
+struct Giving<Gives::Gdi> : GivingResult<kGdiObjects> {};
 template <>
-struct Failing<kId_calloc> : OutOfMemory<kId_calloc> {};
+struct Giving<Gives::Module> : GivingResult<kModuleReferences> {};
+
 template <>
-struct Failing<kId_realloc> : OutOfMemory<kId_realloc> {};
+struct Giving<Gives::ModuleAsked> {
+    // A pinned module stays for good: nothing to give back either.
+    template <class C>
+    static void Note(int id, BOOL got, DWORD flags, const C*, HMODULE* module) {
+        const DWORD none = GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT | GET_MODULE_HANDLE_EX_FLAG_PIN;
+        if (got && module && !(flags & none)) Hold(kModuleReferences, *module, id);
+    }
+};
+
+// The shim's work, between the module and the real function Id.
+template <int Id, class R, class F, class... A>
+R Through(const void* caller, F real, A... args) {
+    if (Fails(Id, caller)) return Failing<kKinds[Id].how>::template Call<R>(Id, args...);
+    const R result = real(args...);
+    Giving<kKinds[Id].gives>::Note(Id, result, args...);
+    return result;
+}
 
 // The shim of function Id, of the same type as the function. On 32 bits the
 // system's functions are stdcall and the C runtime's cdecl; a 64-bit process
@@ -340,10 +364,8 @@ struct Shim;
 template <int Id, class R, class... A>
 struct Shim<Id, R(WINAPI*)(A...)> {
     static R WINAPI Call(A... args) {
-        if (Fails(Id, __builtin_return_address(0))) return Failing<Id>::template Call<R>(args...);
-        const R result = reinterpret_cast<R(WINAPI*)(A...)>(state.real[Id])(args...);
-        if constexpr (GivesGdiObject(Id)) NoteGiven(Id, result);
-        return result;
+        return Through<Id, R>(__builtin_return_address(0), reinterpret_cast<R(WINAPI*)(A...)>(state.real[Id]),
+                              args...);
     }
 };
 
@@ -351,52 +373,48 @@ struct Shim<Id, R(WINAPI*)(A...)> {
 template <int Id, class R, class... A>
 struct Shim<Id, R(__cdecl*)(A...)> {
     static R __cdecl Call(A... args) {
-        if (Fails(Id, __builtin_return_address(0))) return Failing<Id>::template Call<R>(args...);
-        return reinterpret_cast<R(__cdecl*)(A...)>(state.real[Id])(args...);
+        return Through<Id, R>(__builtin_return_address(0), reinterpret_cast<R(__cdecl*)(A...)>(state.real[Id]),
+                              args...);
     }
 };
 #endif
 
 void* const kShims[] = {
-#define QV_SHIM(name, result, error) reinterpret_cast<void*>(&Shim<kId_##name, decltype(&name)>::Call),
+#define QV_SHIM(name, ...) reinterpret_cast<void*>(&Shim<kId_##name, decltype(&name)>::Call),
     QV_FAILABLE_IMPORTS(QV_SHIM)
 #undef QV_SHIM
 };
 
 static_assert(sizeof kShims / sizeof kShims[0] == kImportCount, "one shim per function");
 
-// The releases never fail; they only take what they give back off the list.
-int WINAPI ReleaseDcShim(HWND window, HDC dc) {
-    const int released = reinterpret_cast<decltype(&ReleaseDC)>(state.realRelease[0])(window, dc);
-    if (released) NoteReturned(dc);
-    return released;
-}
-BOOL WINAPI EndPaintShim(HWND window, const PAINTSTRUCT* paint) {
-    const BOOL ended = reinterpret_cast<decltype(&EndPaint)>(state.realRelease[1])(window, paint);
-    if (paint) NoteReturned(paint->hdc);
-    return ended;
-}
-BOOL WINAPI DeleteDcShim(HDC dc) {
-    const BOOL deleted = reinterpret_cast<decltype(&DeleteDC)>(state.realRelease[2])(dc);
-    if (deleted) NoteReturned(dc);
-    return deleted;
-}
-BOOL WINAPI DeleteObjectShim(HGDIOBJ object) {
-    const BOOL deleted = reinterpret_cast<decltype(&DeleteObject)>(state.realRelease[3])(object);
-    if (deleted) NoteReturned(object);
-    return deleted;
-}
+// What an argument of a release gives back.
+const void* Object(const void* handle) { return handle; }
+const void* Object(const PAINTSTRUCT* paint) { return paint ? paint->hdc : nullptr; }
+
+template <int Id, class F>
+struct ReleaseShim;
+
+template <int Id, class R, class... A>
+struct ReleaseShim<Id, R(WINAPI*)(A...)> {
+    static R WINAPI Call(A... args) {
+        const R released = reinterpret_cast<R(WINAPI*)(A...)>(state.realRelease[Id])(args...);
+        constexpr ReleaseKind kind = kReleaseKinds[Id];
+        if (released) GiveBack(kind.holding, Object(std::get<kind.argument - 1>(std::forward_as_tuple(args...))));
+        return released;
+    }
+};
 
 const struct {
     const char* name;
     void* shim;
-} kReleases[] = {{"ReleaseDC", reinterpret_cast<void*>(&ReleaseDcShim)},
-                 {"EndPaint", reinterpret_cast<void*>(&EndPaintShim)},
-                 {"DeleteDC", reinterpret_cast<void*>(&DeleteDcShim)},
-                 {"DeleteObject", reinterpret_cast<void*>(&DeleteObjectShim)}};
+} kReleases[] = {
+#define QV_RELEASE(name, ...) {#name, reinterpret_cast<void*>(&ReleaseShim<kRelease_##name, decltype(&name)>::Call)},
+    QV_RELEASES(QV_RELEASE)
+#undef QV_RELEASE
+};
 
 int FindRelease(const char* name) {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < kReleaseCount; ++i)
         if (std::strcmp(kReleases[i].name, name) == 0) return i;
     return -1;
 }
@@ -427,16 +445,7 @@ int FailableImportCount() { return kImportCount; }
 
 const FailableImport& FailableImportAt(int id) { return kTable[id]; }
 
-bool ImportRunsOut(int id) {
-    switch (id) {
-    case kId_malloc: case kId_calloc: case kId_realloc: case kId_HeapAlloc: case kId_HeapReAlloc:
-    case kId_LocalAlloc: case kId_GlobalAlloc: case kId_VirtualAlloc: case kId_WriteFile:
-    case kId_WritePrivateProfileStringA: case kId_WritePrivateProfileStringW:
-        return true;
-    default:
-        return false;
-    }
-}
+bool ImportRunsOut(int id) { return kKinds[id].lasts == Lasts::Onward; }
 
 std::string FailingText(int id) { return std::string(kTable[id].name) + " returning " + kTable[id].how; }
 
@@ -570,11 +579,17 @@ int ImportFaults::FirstFailedFunction() const { return state.firstFailed; }
 
 const std::vector<ImportCall>& ImportFaults::Log() const { return state.log; }
 
-std::string ImportFaults::HeldGdiObjects() const {
-    std::map<int, int> counts;
-    for (const auto& object : state.held) ++counts[object.second];
+std::string ImportFaults::Held() const {
     std::string text;
-    for (const auto& count : counts)
-        text += (text.empty() ? "" : ", ") + std::to_string(count.second) + " from " + kTable[count.first].name;
+    for (int holding = 0; holding < kHoldingCount; ++holding) {
+        std::map<int, int> counts;
+        for (const auto& object : state.held)
+            if (object.first.first == holding) ++counts[object.second];
+        std::string from;
+        for (const auto& count : counts)
+            from += (from.empty() ? "" : ", ") + std::to_string(count.second) + " from " + kTable[count.first].name;
+        if (!from.empty())
+            text += (text.empty() ? "" : "; ") + std::string(kHoldingNames[holding]) + " not given back (" + from + ")";
+    }
     return text;
 }

@@ -30,8 +30,8 @@ int FindFailableImport(const char* name);
 // Imports that cannot fail for a caller that passes what it owns: releases of
 // what it acquired, reads of its own controls, the C runtime's string and
 // memory functions, critical sections, stock objects. They never fail; the
-// GDI releases are pointed at shims all the same, which count what is given
-// back.
+// releases of GDI objects and of modules are pointed at shims all the same,
+// which count what is given back.
 bool ImportPassesThrough(const char* name);
 
 struct ImportCall {
@@ -79,10 +79,12 @@ public:
     // The first failed call: the table's id, or -1.
     int FirstFailedFunction() const;
     const std::vector<ImportCall>& Log() const;
-    // GDI objects (DCs, pens, bitmaps...) that the module got through its
-    // imports since Install and did not give back: "1 from GetDC", or "".
-    // Still there after Forget(), so it can be read after the unload.
-    std::string HeldGdiObjects() const;
+    // GDI objects (DCs, pens, bitmaps...) and module references that the
+    // module got through its imports since Install and did not give back:
+    // "GDI objects not given back (1 from GetDC)", "module references not
+    // given back (1 from LoadLibraryW)", both joined by "; ", or "". Still
+    // there after Forget(), so it can be read after the unload.
+    std::string Held() const;
 
     // Imports of the module in neither list, "DLL!name" (or "DLL!#ordinal").
     const std::vector<std::string>& Unknown() const { return unknown; }

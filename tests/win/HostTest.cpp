@@ -644,6 +644,10 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
          "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (calls 1, 2 and 3 of 3, "
          "each failing alone): a leak: 1 window more after the unload",
          true},
+        {"getdc-module", copy, false, 2,
+         "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (calls 1, 2 and 3 of 3, "
+         "each failing alone): a leak: module references not given back (1 from GetModuleHandleExW)",
+         true},
         {"getdc-outside", copy, false, 3,
          "FAIL  faults: filter 0 over an image: GetDC returning NULL, ERROR_NOT_ENOUGH_MEMORY (call 1 of 3 failing "
          "alone, and every call): a write outside the rectangle: pixel -1,0 from ",

@@ -104,10 +104,11 @@ int Directed() {
 
 // The "getdc" modes take the screen's DC for granted, each in its own way
 // when the system has none: "getdc" writes through the null one; "-handle",
-// "-gdi" and "-window" return without giving back what they made before
-// asking; "-outside" marks the pixel left of the rectangle; "-hang" waits
-// for ever over the whole image. "-once" asks only once in a process, as a
-// cache kept for the process would: a run that fails it has no call to fail.
+// "-gdi", "-window" and "-module" return without giving back what they made
+// or took before asking; "-outside" marks the pixel left of the rectangle;
+// "-hang" waits for ever over the whole image. "-once" asks only once in a
+// process, as a cache kept for the process would: a run that fails it has
+// no call to fail.
 void AskForScreen(uint32_t* destination, const FilterRect& r, int stride) {
     if (CheckMode("getdc-once")) {
         if (GetEnvironmentVariableA("QV_CHECK_SCREEN", nullptr, 0)) return;
@@ -118,6 +119,12 @@ void AskForScreen(uint32_t* destination, const FilterRect& r, int stride) {
     const HWND window = CheckMode("getdc-window") ? CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr,
                                                                      nullptr, nullptr, nullptr)
                                                    : nullptr;
+    HMODULE host = nullptr, borrowed = nullptr;
+    if (CheckMode("getdc-module")) {
+        GetModuleHandleExW(0, nullptr, &host);
+        // No reference taken, none to give back.
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &borrowed);
+    }
     const HDC screen = GetDC(nullptr);
     if (!screen) {
         if (CheckMode("getdc")) *reinterpret_cast<volatile int*>(screen) = 1;
@@ -129,6 +136,7 @@ void AskForScreen(uint32_t* destination, const FilterRect& r, int stride) {
     if (event) CloseHandle(event);
     if (memory) DeleteDC(memory);
     if (window) DestroyWindow(window);
+    if (host) FreeLibrary(host);
 }
 
 // The check filter: inverts the colours of the rectangle and keeps alpha.

@@ -19,7 +19,7 @@
 #include "host/worker/Worker.h"
 
 const char kCheckUsage[] =
-    "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults [--sample FIRST,EVERY] [--patience S]] "
+    "ppihost check PLUGIN [--filter N] [--image IN] [--setup] [--faults [--sample FIRST,EVERY]] [--patience S] "
     "[--no-speed]";
 
 namespace {
@@ -160,7 +160,7 @@ int CheckCommand(const std::vector<std::string>& args) {
     if (parsed.Option("--faults")) return CheckFaults(options);
 
     CheckTally tally;
-    WorkerProcess worker(options.self, kCheckPatienceSeconds);
+    WorkerProcess worker(options.self, PatienceOr(options, kCheckPatienceSeconds));
     int filters = -1;
     std::vector<Check> list = CheckList(options, filters);
     for (size_t i = 0; i < list.size(); ++i) {

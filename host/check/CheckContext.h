@@ -32,15 +32,20 @@ struct CheckOptions {
     // The information line of each filter's speed; off where the clock
     // would time something else (an emulator).
     bool speed = true;
-    // --faults: the runs kept (--sample), and the seconds after which a run
-    // that has not answered is a hang (--patience); by default longer than
-    // a set-up's own patience, so that its own report comes first.
+    // --faults: the runs kept (--sample).
     FaultSample sample;
-    int patience = 60;
+    // The seconds after which a check, a host state or a fault run that has
+    // not answered is a hang (--patience); 0: each one's own, longer than a
+    // set-up's own patience, so that its own report comes first.
+    int patience = 0;
     // This ppihost with the command's own arguments: a worker once more
     // options are added.
     std::wstring self;
 };
+
+inline int PatienceOr(const CheckOptions& options, int seconds) {
+    return options.patience > 0 ? options.patience : seconds;
+}
 
 class CheckContext {
 public:

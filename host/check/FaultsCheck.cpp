@@ -15,7 +15,7 @@
 
 int CheckFaults(const CheckOptions& options) {
     CheckTally tally;
-    FaultSweep sweep(options.self + L" --faults", options.patience);
+    FaultSweep sweep(options.self + L" --faults", PatienceOr(options, 60));
     int filters = -1;
     const RunResult counted = sweep.FilterCount(filters);
     if (filters < 0) {

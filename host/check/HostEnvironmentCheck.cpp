@@ -59,7 +59,7 @@ CheckResult CheckHostEnvironment(CheckContext& context, size_t environment) {
     } else if (reference.empty()) {
         return Skipped(std::string(env.name) + ": the default state's run gave no bytes to compare with");
     }
-    WorkerProcess worker(context.options.self, kPatienceSeconds);
+    WorkerProcess worker(context.options.self, PatienceOr(context.options, kPatienceSeconds));
     CheckResult result = VerdictOf(worker.Ask(std::string(WorkerWords::kEnvironment) + " " +
                                               std::to_string(environment) + " " + Utf8FromWide(reference)));
     if (environment == 0 && result.verdict != Verdict::Pass) {

@@ -136,8 +136,8 @@ std::string UsageText() {
            "check runs the plug-in through the host's contract, one line per check, --setup with\n"
            "its set-up dialogs ended by Cancel, --faults while the system fails its calls (--sample: the\n"
            "first FIRST runs failing a call and one in every EVERY after, named a sample in the report;\n"
-           "--patience: the seconds after which a run is a hang, 60 by default), --no-speed without\n"
-           "the speed lines; the exit code is 0 when no check failed.\n";
+           "--patience: the seconds after which a check is a hang, 300 by default, 60 for a run of\n"
+           "--faults), --no-speed without the speed lines; the exit code is 0 when no check failed.\n";
 }
 
 int ListCommand(const std::vector<std::string>& args) {

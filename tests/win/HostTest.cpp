@@ -571,7 +571,7 @@ TEST_F(HostLogic, FaultInPluginIsReported) {
 // Each mode of the stand-in plug-in breaks one promise of the contract: the
 // check that names it fails, once, for that reason, and every other check
 // passes. A fault fails each check that meets it, and the checks after it
-// still run, in a fresh ppihost. --check-modes=a,b keeps some modes: the
+// still run, in a fresh worker. --check-modes=a,b keeps some modes: the
 // emulated machine runs only what differs on 32 bits.
 TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
     const std::string modes = TestArgument("check-modes");
@@ -618,6 +618,9 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
         // and the other states have nothing to compare with.
         {"fault", copy, true, 3,
          "FAIL  filter 0 rectangles: expected no fault; seen exception 0xC0000005 (writing "},
+        // A check that hangs ends its worker (--patience 10); a fresh one
+        // goes on.
+        {"hang", copy, false, 1, "FAIL  filter 0 rectangles: a hang: no answer within 10 s"},
         // Down, up, toward zero, all at once, and on 32 bits all at once
         // again over a 4-byte stack: one pixel of each row differs.
         {"rounding", copy, false, bits32 ? 5 : 4,
@@ -669,9 +672,11 @@ TEST_F(HostTest, CheckFailsTheCheckOfEachBrokenPromise) {
         // The speed lines time the machine, not the contract.
         std::vector<std::string> args = {"check", c.plugin, "--no-speed"};
         if (c.setup) args.push_back("--setup");
-        if (c.faults) args.insert(args.end(), {"--faults", "--patience", "10"});
+        if (c.faults) args.push_back("--faults");
+        if (c.faults || std::string(c.mode) == "hang") args.insert(args.end(), {"--patience", "10"});
         const Result r = Host(args);
         DeleteFileA((dir + "check-setup.txt").c_str());
+        DeleteFileA((dir + "check-hung.txt").c_str());
         std::vector<std::string> lines;
         std::istringstream out(r.out);
         for (std::string line; std::getline(out, line);) lines.push_back(line);

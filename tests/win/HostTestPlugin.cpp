@@ -139,6 +139,19 @@ void AskForScreen(uint32_t* destination, const FilterRect& r, int stride) {
     if (host) FreeLibrary(host);
 }
 
+// "hang": the first call waits for ever, and leaves check-hung.txt beside the
+// plug-in so that no later process waits again.
+void HangOnce() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
+    if (!n || n >= MAX_PATH - 20) return;
+    lstrcpyW(wcsrchr(path, L'\\') + 1, L"check-hung.txt");
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    CloseHandle(file);
+    for (;;) Sleep(1000);
+}
+
 // The check filter: inverts the colours of the rectangle and keeps alpha.
 int CheckExecute(const uint32_t* source, uint32_t* destination, const FilterRect& r, int stride,
                  ProgressCallback callback, void* userData) {
@@ -148,6 +161,7 @@ int CheckExecute(const uint32_t* source, uint32_t* destination, const FilterRect
         return callback ? callback(100, 100, userData) : 0;
     }
     if (CheckMode("fault")) *static_cast<volatile int*>(nullptr) = 1;
+    if (CheckMode("hang")) HangOnce();
     if (std::strncmp(checkMode, "getdc", 5) == 0) AskForScreen(destination, r, stride);
     unsigned char colour[4];
     typedef int(WINAPI * QueryProc)(int, void*);

@@ -14,6 +14,7 @@
 #include "host/cli/Console.h"
 #include "host/faults/LeakGauge.h"
 #include "host/session/GuardedMemory.h"
+#include "host/session/PluginLibrary.h"
 #include "host/session/SetupSession.h"
 
 namespace {

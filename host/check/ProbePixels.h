@@ -7,11 +7,6 @@
 
 #include "plugin/HostTypes.h"
 
-// Texts a plug-in writes go into this many bytes; more filters than this
-// is a broken count.
-constexpr int kTextBytes = 256;
-constexpr int kMaxFilters = 10000;
-
 // Around and outside the rectangle: a value that no filter makes by chance.
 uint32_t Canary(int x, int y);
 // Colours and alphas that differ from pixel to pixel.

@@ -8,11 +8,6 @@
 
 namespace {
 
-// The texts are copied with strncpy semantics: a text that fills the buffer
-// comes without a terminator, so each buffer keeps one zero of its own.
-const int kTextLength = 256;
-const int kMaxFilters = 10000;
-
 std::string Quoted(const std::wstring& path) { return "'" + Utf8FromWide(path) + "'"; }
 
 // The machine field of a PE file's header, 0 when the file is none.
@@ -134,8 +129,10 @@ char* PluginLibrary::RawNames(int index, char* category, int categoryLength, cha
 }
 
 std::string PluginLibrary::Info() const {
-    char text[kTextLength + 1] = {};
-    RawInfo(text, kTextLength);
+    // A text that fills the buffer comes without a terminator (strncpy):
+    // each buffer keeps one zero of its own.
+    char text[kTextBytes + 1] = {};
+    RawInfo(text, kTextBytes);
     return Utf8FromCp932(text);
 }
 
@@ -148,9 +145,9 @@ int PluginLibrary::Count() const {
 }
 
 void PluginLibrary::Names(int index, std::string* category, std::string* name) const {
-    char categoryText[kTextLength + 1] = {};
-    char nameText[kTextLength + 1] = {};
-    RawNames(index, categoryText, kTextLength, nameText, kTextLength);
+    char categoryText[kTextBytes + 1] = {};
+    char nameText[kTextBytes + 1] = {};
+    RawNames(index, categoryText, kTextBytes, nameText, kTextBytes);
     if (category) *category = Utf8FromCp932(categoryText);
     if (name) *name = Utf8FromCp932(nameText);
 }

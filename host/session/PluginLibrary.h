@@ -9,6 +9,11 @@
 
 #include "plugin/HostTypes.h"
 
+// Texts a plug-in writes go into this many bytes; more filters than this
+// is a broken count.
+constexpr int kTextBytes = 256;
+constexpr int kMaxFilters = 10000;
+
 class PluginLibrary {
 public:
     // Throws HostError when the file is missing, cannot be loaded, or lacks

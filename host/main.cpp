@@ -2,7 +2,6 @@
 // the way a paint program hosts it, or checks it against the host's contract.
 #include <windows.h>
 
-#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -23,12 +22,8 @@ namespace {
 // is left half-written.
 [[noreturn]] void ReportFault(const EXCEPTION_RECORD& record) {
     AbandonOutputs();
-    char module[MAX_PATH];
-    FaultModuleName(record.ExceptionAddress, module, MAX_PATH);
-    char text[MAX_PATH + 64];
-    std::snprintf(text, sizeof text, "%sppihost: exception 0x%08lX in %s; ", ProgressBar::LineOpen() ? "\n" : "",
-                  static_cast<unsigned long>(record.ExceptionCode), module);
-    WriteStderr(text + WrittenSoFar() + "\n");
+    WriteStderr(std::string(ProgressBar::LineOpen() ? "\n" : "") + "ppihost: " + ExceptionText(record) + " in " +
+                FaultPlace(record.ExceptionAddress) + "; " + WrittenSoFar() + "\n");
     ExitProcess(3);
 }
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "host/check/FolderSnapshot.h"
 #include "host/faults/FaultPlan.h"
 #include "host/image/WicImage.h"
+#include "host/session/FolderSnapshot.h"
 #include "host/session/PluginLibrary.h"
 
 enum class Verdict { Pass, Fail, Skip, Info };

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "host/check/ProbePixels.h"
 #include "host/session/ClientInfo.h"
 #include "host/session/GuardedMemory.h"
+#include "host/session/ProbePixels.h"
 
 namespace {
 

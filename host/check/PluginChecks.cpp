@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "host/HostError.h"
-#include "host/check/ProbePixels.h"
 #include "host/cli/Console.h"
 #include "host/faults/LeakGauge.h"
 #include "host/session/GuardedMemory.h"
 #include "host/session/PluginLibrary.h"
+#include "host/session/ProbePixels.h"
 #include "host/session/SetupSession.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "host/check/FolderSnapshot.h"
+#include "host/session/FolderSnapshot.h"
 #include "host/session/GuardedMemory.h"
 #include "host/session/SetupSession.h"
 

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/check/FolderSnapshot.h"
-#include "host/check/ProbePixels.h"
+#include "host/session/FolderSnapshot.h"
 #include "host/session/GuardedMemory.h"
 #include "host/session/PluginLibrary.h"
+#include "host/session/ProbePixels.h"
 #include "host/session/SetupSession.h"
 
 namespace {

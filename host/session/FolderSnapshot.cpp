@@ -1,4 +1,4 @@
-#include "host/check/FolderSnapshot.h"
+#include "host/session/FolderSnapshot.h"
 
 #include <windows.h>
 

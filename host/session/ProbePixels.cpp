@@ -1,4 +1,4 @@
-#include "host/check/ProbePixels.h"
+#include "host/session/ProbePixels.h"
 
 #include <cstdio>
 

@@ -290,6 +290,7 @@ void FieldMouse(HWND field, UINT message, WPARAM flags, int x, int y) {
 // changes (its geometry under the colour field, the preview and the marker,
 // the language of OK's message); ColorizeBehaviour, what every template does
 // alike, which the emulated machine leaves to the English run.
+
 // Without a file, and with a stored position out of range, the dialog opens
 // at X 0, Y 255 and leaves the file as it was.
 TEST(ColorizeBehaviour, OpensAtTheStartValuesWithoutAUsableStoredPosition) {
@@ -471,9 +472,9 @@ TEST(ColorizeBehaviour, SpinButtonsStepTheEditBoxWithinRange) {
         GetClientRect(spin, &rc);
         const LPARAM up = MAKELPARAM(rc.right / 2, rc.bottom / 4);
         const LPARAM down = MAKELPARAM(rc.right / 2, rc.bottom * 3 / 4);
-        auto click = [&](LPARAM at) {
-            SendMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
-            SendMessageA(spin, WM_LBUTTONUP, 0, at);
+        auto click = [&](LPARAM at, HWND button = nullptr) {
+            SendMessageA(button ? button : spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageA(button ? button : spin, WM_LBUTTONUP, 0, at);
         };
         SetDlgItemTextA(d, IDC_X_EDIT, "254");
         dialog.renders = 0;
@@ -487,9 +488,7 @@ TEST(ColorizeBehaviour, SpinButtonsStepTheEditBoxWithinRange) {
         SetDlgItemTextA(d, IDC_X_EDIT, "0");
         click(down);
         ExpectPosition(d, dialog, 0, 255, "down at 0");
-        HWND ySpin = GetDlgItem(d, IDC_Y_SPIN);
-        SendMessageA(ySpin, WM_LBUTTONDOWN, MK_LBUTTON, down);
-        SendMessageA(ySpin, WM_LBUTTONUP, 0, down);
+        click(down, GetDlgItem(d, IDC_Y_SPIN));
         ExpectPosition(d, dialog, 0, 254, "Y down");
     });
 }
@@ -753,8 +752,7 @@ TEST(ColorizeBehaviour, OkStoresOwnKeysAndKeepsTheRest) {
     WriteIni(kForeignIni);
     EXPECT_EQ(1, HostSetup(
                      [](HWND d) {
-                         EXPECT_EQ("10", ItemText(d, IDC_X_EDIT));
-                         EXPECT_EQ("20", ItemText(d, IDC_Y_EDIT));
+                         ExpectShown(d, "10", "20", true);
                          SetDlgItemTextA(d, IDC_X_EDIT, "64");
                          SetDlgItemTextA(d, IDC_Y_EDIT, "128");
                          Click(GetDlgItem(d, IDC_PREVIEW_CHECK));

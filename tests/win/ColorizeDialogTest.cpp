@@ -51,24 +51,12 @@ const ::testing::Environment* const kEnvironment = ::testing::AddGlobalTestEnvir
 
 // --- settings file -------------------------------------------------------------
 
-std::string ReadIni() {
-    std::string bytes;
-    if (FILE* f = std::fopen(gIni.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-        std::fclose(f);
-    }
-    return bytes;
-}
+std::string ReadIni() { return TempFolder::ReadBytes(WidePath(gIni)); }
 
 void WriteIni(const std::string& bytes) {
     // Drop the system's cached copy before changing the file behind its back.
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, gIni.c_str());
-    FILE* f = std::fopen(gIni.c_str(), "wb");
-    ASSERT_TRUE(f);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    ASSERT_TRUE(TempFolder::WriteBytes(gFolder->Path(), "qvfilters.ini", bytes));
 }
 
 void RemoveIni() {

@@ -7,14 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "colorize/GuideColorModel.h"
 #include "colorize/Tint.h"
 #include "host/session/ImportFaults.h"
+#include "host/session/PluginLibrary.h"
 #include "host/session/ThreadDialog.h"
 #include "plugin/FilterModule.h"
 #include "resource.h"
@@ -26,39 +27,23 @@
 
 namespace {
 
-std::string gDir;
+std::unique_ptr<TempFolder> gFolder;
+std::unique_ptr<PluginLibrary> gPlugin;
 std::string gIni;
-std::string gPluginPath;
-HMODULE gPlugin = nullptr;
-
-std::string ExeDir() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    *std::strrchr(path, '\\') = '\0';
-    return path;
-}
 
 class PrivatePlugin : public ::testing::Environment {
 public:
     void SetUp() override {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
         ASSERT_TRUE(InitCommonControlsEx(&icc));
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        gDir = std::string(temp) + "qv_colorize_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(gDir.c_str(), nullptr);
-        gPluginPath = gDir + "\\qvhuetint.ppi";
-        gIni = gDir + "\\qvfilters.ini";
-        ASSERT_TRUE(CopyFileA((ExeDir() + "\\qvhuetint.ppi").c_str(), gPluginPath.c_str(), FALSE));
-        gPlugin = LoadLibraryA(gPluginPath.c_str());
-        ASSERT_TRUE(gPlugin);
-        ASSERT_EQ(1, FilterModule::Get().Init(gPlugin));
+        gFolder = std::make_unique<TempFolder>();
+        gIni = gFolder->Path() + "\\qvfilters.ini";
+        gPlugin = std::make_unique<PluginLibrary>(WidePath(gFolder->CopyPlugin()));
+        ASSERT_EQ(1, FilterModule::Get().Init(gPlugin->Module()));
     }
     void TearDown() override {
-        FreeLibrary(gPlugin);
-        DeleteFileA(gIni.c_str());
-        DeleteFileA(gPluginPath.c_str());
-        RemoveDirectoryA(gDir.c_str());
+        gPlugin.reset();
+        gFolder.reset();
     }
 };
 
@@ -66,24 +51,12 @@ const ::testing::Environment* const kEnvironment = ::testing::AddGlobalTestEnvir
 
 // --- settings file -------------------------------------------------------------
 
-std::string ReadIni() {
-    std::string bytes;
-    if (FILE* f = std::fopen(gIni.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-        std::fclose(f);
-    }
-    return bytes;
-}
+std::string ReadIni() { return TempFolder::ReadBytes(WidePath(gIni)); }
 
 void WriteIni(const std::string& bytes) {
     // Drop the system's cached copy before changing the file behind its back.
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, gIni.c_str());
-    FILE* f = std::fopen(gIni.c_str(), "wb");
-    ASSERT_TRUE(f);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    ASSERT_TRUE(TempFolder::WriteBytes(gFolder->Path(), "qvfilters.ini", bytes));
 }
 
 void RemoveIni() {
@@ -272,8 +245,6 @@ void TypeChar(HWND edit, char c) {
     SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
 }
 
-void SetText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
-
 void Key(HWND window, WPARAM key) {
     SendMessageA(window, WM_KEYDOWN, key, 1);
     SendMessageA(window, WM_KEYUP, key, 0xC0000001);
@@ -307,20 +278,26 @@ void FieldMouse(HWND field, UINT message, WPARAM flags, int x, int y) {
 // changes (its geometry under the colour field, the preview and the marker,
 // the language of OK's message); ColorizeBehaviour, what every template does
 // alike, which the emulated machine leaves to the English run.
-TEST(ColorizeBehaviour, OpensWithoutSettingsAtTheDefaultPosition) {
-    const int result = RunProbe(nullptr, [&](HWND d, ProbeDialog& dialog) {
-        EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
-        EXPECT_EQ("255", ItemText(d, IDC_Y_EDIT));
-        EXPECT_TRUE(PreviewChecked(d));
-        EXPECT_EQ(0, SliderPos(d, IDC_X_SLIDER));
-        EXPECT_EQ(255, SliderPos(d, IDC_Y_SLIDER));
-        EXPECT_EQ("R:255 G:0 B:0", ItemText(d, IDC_GUIDE_LABEL));
-        // Painted: the marker of X 0, Y 255 sits on the top-left corner.
-        EXPECT_EQ(0, dialog.Field().MarkerX());
-        EXPECT_EQ(0, dialog.Field().MarkerY());
-    });
-    EXPECT_EQ(IDCANCEL, result);
-    EXPECT_FALSE(IniExists());
+
+// Without a file, and with a stored position out of range, the dialog opens
+// at X 0, Y 255 and leaves the file as it was.
+TEST(ColorizeBehaviour, OpensAtTheStartValuesWithoutAUsableStoredPosition) {
+    const char* const files[] = {nullptr, "[HueTint]\r\nx=300\r\ny=-5\r\npreview=0\r\n"};
+    for (const char* ini : files) {
+        SCOPED_TRACE(ini ? ini : "no file");
+        const int result = RunProbe(ini, [&](HWND d, ProbeDialog& dialog) {
+            ExpectShown(d, "0", "255", ini == nullptr);
+            EXPECT_EQ(0, SliderPos(d, IDC_X_SLIDER));
+            EXPECT_EQ(255, SliderPos(d, IDC_Y_SLIDER));
+            EXPECT_EQ("R:255 G:0 B:0", ItemText(d, IDC_GUIDE_LABEL));
+            // Painted: the marker of X 0, Y 255 sits on the top-left corner.
+            EXPECT_EQ(0, dialog.Field().MarkerX());
+            EXPECT_EQ(0, dialog.Field().MarkerY());
+        });
+        EXPECT_EQ(IDCANCEL, result);
+        EXPECT_EQ(ini ? ini : "", ReadIni());
+        EXPECT_EQ(ini != nullptr, IniExists());
+    }
 }
 
 TEST(ColorizeDialog, TemplateFollowsTheUserLanguage) {
@@ -330,17 +307,6 @@ TEST(ColorizeDialog, TemplateFollowsTheUserLanguage) {
         GetWindowTextW(d, caption, 32);
         EXPECT_EQ(std::wstring(japanese ? L"\u5358\u8272\u52B9\u679C" : L"Colorize"), caption);
     });
-}
-
-TEST(ColorizeBehaviour, StoredPositionOutOfRangeOpensAtTheStartValues) {
-    const char kStored[] = "[HueTint]\r\nx=300\r\ny=-5\r\npreview=0\r\n";
-    RunProbe(kStored, [&](HWND d, ProbeDialog&) {
-        EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
-        EXPECT_EQ("255", ItemText(d, IDC_Y_EDIT));
-        EXPECT_FALSE(PreviewChecked(d));
-        EXPECT_EQ("R:255 G:0 B:0", ItemText(d, IDC_GUIDE_LABEL));
-    });
-    EXPECT_EQ(kStored, ReadIni());
 }
 
 TEST(ColorizeDialog, StoredPositionOpensWithLabelSlidersAndMarker) {
@@ -367,21 +333,21 @@ TEST(ColorizeBehaviour, EditBoxesAcceptOnlyZeroAndOneTo255WithoutLeadingZero) {
         };
         for (const Step& s : steps) {
             dialog.renders = 0;
-            SetText(d, IDC_X_EDIT, s.text);
+            SetDlgItemTextA(d, IDC_X_EDIT, s.text);
             ExpectPosition(d, dialog, s.x, 255, s.text);
             EXPECT_EQ(s.renders, dialog.renders) << "\"" << s.text << "\"";
         }
         // The Y box follows the same rule.
-        SetText(d, IDC_Y_EDIT, "128");
-        SetText(d, IDC_Y_EDIT, "0128");
+        SetDlgItemTextA(d, IDC_Y_EDIT, "128");
+        SetDlgItemTextA(d, IDC_Y_EDIT, "0128");
         ExpectPosition(d, dialog, 255, 128, "Y 0128");
 
         // Keystrokes: each character is judged as the box then reads.
         HWND edit = GetDlgItem(d, IDC_X_EDIT);
-        SetText(d, IDC_X_EDIT, "0");
+        SetDlgItemTextA(d, IDC_X_EDIT, "0");
         TypeChar(edit, '7');  // "07"
         ExpectPosition(d, dialog, 0, 128, "typed 07");
-        SetText(d, IDC_X_EDIT, "2");
+        SetDlgItemTextA(d, IDC_X_EDIT, "2");
         TypeChar(edit, '5');
         TypeChar(edit, '6');  // "256"
         ExpectPosition(d, dialog, 25, 128, "typed 256");
@@ -442,7 +408,7 @@ TEST(ColorizeBehaviour, SliderStepsGoThroughTheEditBox) {
             {100, VK_HOME, 0}, {100, VK_END, 255},  {100, VK_LEFT, 99},  {100, VK_RIGHT, 101},
         };
         for (const Step& s : keys) {
-            SetText(d, IDC_X_EDIT, std::to_string(s.start).c_str());
+            SetDlgItemTextA(d, IDC_X_EDIT, std::to_string(s.start).c_str());
             dialog.renders = 0;
             Key(xs, s.key);
             ExpectPosition(d, dialog, s.x, 255, ("key " + std::to_string(s.key)).c_str());
@@ -455,7 +421,7 @@ TEST(ColorizeBehaviour, SliderStepsGoThroughTheEditBox) {
 
         // Line steps are not clamped by the slider handler; -1 and 256 are
         // refused by the box's change handling.
-        SetText(d, IDC_X_EDIT, "0");
+        SetDlgItemTextA(d, IDC_X_EDIT, "0");
         Scroll(d, IDC_X_SLIDER, TB_LINEUP);
         ExpectPosition(d, dialog, 0, 255, "line up at 0");
         Scroll(d, IDC_Y_SLIDER, TB_LINEDOWN);
@@ -470,12 +436,12 @@ TEST(ColorizeBehaviour, SliderStepsGoThroughTheEditBox) {
         EXPECT_EQ(MarkerXFor(100, rc.right), dialog.Field().MarkerX());
         Scroll(d, IDC_X_SLIDER, TB_THUMBPOSITION, 7);
         ExpectPosition(d, dialog, 7, 255, "thumb position 7");
-        SetText(d, IDC_X_EDIT, "50");
+        SetDlgItemTextA(d, IDC_X_EDIT, "50");
         Scroll(d, IDC_X_SLIDER, TB_ENDTRACK, 200);
         ExpectPosition(d, dialog, 50, 255, "end track");
 
         // A click in the channel left of the thumb pages left.
-        SetText(d, IDC_X_EDIT, "100");
+        SetDlgItemTextA(d, IDC_X_EDIT, "100");
         RECT channel;
         SendMessageA(xs, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
         RECT thumb;
@@ -494,11 +460,11 @@ TEST(ColorizeBehaviour, SpinButtonsStepTheEditBoxWithinRange) {
         GetClientRect(spin, &rc);
         const LPARAM up = MAKELPARAM(rc.right / 2, rc.bottom / 4);
         const LPARAM down = MAKELPARAM(rc.right / 2, rc.bottom * 3 / 4);
-        auto click = [&](LPARAM at) {
-            SendMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
-            SendMessageA(spin, WM_LBUTTONUP, 0, at);
+        auto click = [&](LPARAM at, HWND button = nullptr) {
+            SendMessageA(button ? button : spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageA(button ? button : spin, WM_LBUTTONUP, 0, at);
         };
-        SetText(d, IDC_X_EDIT, "254");
+        SetDlgItemTextA(d, IDC_X_EDIT, "254");
         dialog.renders = 0;
         click(up);
         ExpectPosition(d, dialog, 255, 255, "up to 255");
@@ -507,12 +473,10 @@ TEST(ColorizeBehaviour, SpinButtonsStepTheEditBoxWithinRange) {
         ExpectPosition(d, dialog, 255, 255, "up at 255");
         click(down);
         ExpectPosition(d, dialog, 254, 255, "down");
-        SetText(d, IDC_X_EDIT, "0");
+        SetDlgItemTextA(d, IDC_X_EDIT, "0");
         click(down);
         ExpectPosition(d, dialog, 0, 255, "down at 0");
-        HWND ySpin = GetDlgItem(d, IDC_Y_SPIN);
-        SendMessageA(ySpin, WM_LBUTTONDOWN, MK_LBUTTON, down);
-        SendMessageA(ySpin, WM_LBUTTONUP, 0, down);
+        click(down, GetDlgItem(d, IDC_Y_SPIN));
         ExpectPosition(d, dialog, 0, 254, "Y down");
     });
 }
@@ -583,8 +547,8 @@ TEST(ColorizeDialog, ColourFieldShowsTheSpectrumAndMovesItsMarker) {
             for (int col = 77; col < 83; ++col) black += screen[col + row * w] == 0;
         EXPECT_GT(black, 0) << "no marker pixel around 80, 40";
 
-        SetText(d, IDC_X_EDIT, "0");
-        SetText(d, IDC_Y_EDIT, "255");  // marker back at 0, 0
+        SetDlgItemTextA(d, IDC_X_EDIT, "0");
+        SetDlgItemTextA(d, IDC_Y_EDIT, "255");  // marker back at 0, 0
         screen = Capture(field, w, h);
         int wrong = 0;
         for (int row = 0; row < h; ++row) {
@@ -636,8 +600,8 @@ TEST(ColorizeDialog, PreviewShowsTheTintAndFollowsTheCheckBox) {
             EXPECT_EQ(0, ComparePreview(previewWindow, image, 0, 0, tinted, x, y, step)) << step;
         };
         compare(true, 0, 255, "opened");
-        SetText(d, IDC_X_EDIT, "64");
-        SetText(d, IDC_Y_EDIT, "128");
+        SetDlgItemTextA(d, IDC_X_EDIT, "64");
+        SetDlgItemTextA(d, IDC_Y_EDIT, "128");
         compare(true, 64, 128, "X 64, Y 128");
         dialog.renders = 0;
         Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
@@ -646,7 +610,7 @@ TEST(ColorizeDialog, PreviewShowsTheTintAndFollowsTheCheckBox) {
         compare(false, 0, 0, "unchecked");
         // Unchecked, a change renders nothing and leaves the plain image.
         dialog.renders = 0;
-        SetText(d, IDC_X_EDIT, "200");
+        SetDlgItemTextA(d, IDC_X_EDIT, "200");
         EXPECT_EQ(0, dialog.renders);
         compare(false, 0, 0, "unchecked, X 200");
         Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
@@ -688,15 +652,37 @@ TEST(ColorizeBehaviour, WriteItemIntToIniWritesOnlyIntegerTexts) {
 
 // --- through the plug-in's exports, as the host runs it -------------------------
 
-typedef int(WINAPI* SetupFn)(int, HWND, void*, int, int);
-typedef int(WINAPI* ExecuteFn)(int, int, void*, void*, int, FilterRect*, int, int, int, ProgressCallback, void*);
+// Set-up of filter 0 over a small image, with script run inside its loop.
+int HostSetup(const std::function<void(HWND)>& script, int endWith, const PluginLibrary& plugin = *gPlugin) {
+    static Image image = TestImage(40, 30);
+    return Drive(script, [&] { return plugin.Setup(0, nullptr, image.pixels.data(), image.width, image.height); },
+                 endWith);
+}
 
-int HostSetup(Image& image, const std::function<void(HWND)>& script, int endWith, HMODULE plugin = nullptr) {
-    SetupFn setup = reinterpret_cast<SetupFn>(
-        reinterpret_cast<void*>(GetProcAddress(plugin ? plugin : gPlugin, "PBF_Setup")));
-    EXPECT_TRUE(setup);
-    if (!setup) return -1;
-    return Drive(script, [&] { return setup(0, nullptr, image.pixels.data(), image.width, image.height); }, endWith);
+const auto kNothing = [](HWND) {};
+
+// The guide colour of position x, y.
+GuideColor Guide(int x, int y) {
+    GuideColor guide;
+    HueSatToRgb(x, y, &guide.red, &guide.green, &guide.blue);
+    return guide;
+}
+
+// The run that follows, through the exports of plugin: "" when it tints
+// with guide.
+std::string RunTintsWith(const PluginLibrary& plugin, GuideColor guide) {
+    uint32_t source[2] = {0xFFFFFFFF, 0x80646496}, destination[2] = {0, 0};
+    FilterRect rect = {0, 0, 2, 1};
+    plugin.Execute(0, source, destination, &rect, 2, nullptr, nullptr);
+    const TintGuide tint = PrepareTint(guide);
+    std::string wrong;
+    for (int i = 0; i < 2; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "pixel %d: expected %08X actual %08X (guide R:%u G:%u B:%u); ", i,
+                      TintWord(source[i], tint), destination[i], guide.red, guide.green, guide.blue);
+        if (destination[i] != TintWord(source[i], tint)) wrong += line;
+    }
+    return wrong;
 }
 
 // The keys of kForeignIni as the profile functions read them.
@@ -710,46 +696,51 @@ const char kForeignIni[] =
     "[Other]\r\nkeep=1\r\n\r\n[HueTint]\r\nextra=zz\r\nx=10\r\ny=20\r\npreview=1\r\n\r\n[Last]\r\nz=3\r\n";
 
 TEST(ColorizeBehaviour, CancelEscapeAndCloseWriteNothing) {
-    Image image = TestImage(40, 30);
-    WriteIni(kForeignIni);
-    const std::string before = ReadIni();
     auto change = [](HWND d) {
         SetDlgItemTextA(d, IDC_X_EDIT, "64");
         SetDlgItemTextA(d, IDC_Y_EDIT, "128");
         Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
     };
-    EXPECT_EQ(0, HostSetup(image, change, IDCANCEL));
-    EXPECT_EQ(before, ReadIni());
-    EXPECT_EQ(0, HostSetup(
-                     image,
-                     [&](HWND d) {
-                         change(d);
-                         Key(d, VK_ESCAPE);
-                         SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
-                     },
-                     0));
-    EXPECT_EQ(before, ReadIni());
-    EXPECT_EQ(0, HostSetup(
-                     image,
-                     [&](HWND d) {
-                         change(d);
-                         SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-                     },
-                     0));
-    EXPECT_EQ(before, ReadIni());
-    RemoveIni();
-    EXPECT_EQ(0, HostSetup(image, change, IDCANCEL));
-    EXPECT_FALSE(IniExists());
+    const struct {
+        const char* how;
+        const char* ini;  // null: no file
+        void (*close)(HWND);
+        int endWith;
+    } closes[] = {
+        {"Cancel", kForeignIni, kNothing, IDCANCEL},
+        {"Escape", kForeignIni,
+         [](HWND d) {
+             Key(d, VK_ESCAPE);
+             SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
+         },
+         0},
+        {"close box", kForeignIni, [](HWND d) { SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }, 0},
+        {"Cancel without a file", nullptr, kNothing, IDCANCEL},
+    };
+    for (const auto& c : closes) {
+        SCOPED_TRACE(c.how);
+        if (c.ini) {
+            WriteIni(c.ini);
+        } else {
+            RemoveIni();
+        }
+        const std::string before = ReadIni();
+        EXPECT_EQ(0, HostSetup(
+                         [&](HWND d) {
+                             change(d);
+                             c.close(d);
+                         },
+                         c.endWith));
+        EXPECT_EQ(before, ReadIni());
+        EXPECT_EQ(c.ini != nullptr, IniExists());
+    }
 }
 
 TEST(ColorizeBehaviour, OkStoresOwnKeysAndKeepsTheRest) {
-    Image image = TestImage(40, 30);
     WriteIni(kForeignIni);
     EXPECT_EQ(1, HostSetup(
-                     image,
                      [](HWND d) {
-                         EXPECT_EQ("10", ItemText(d, IDC_X_EDIT));
-                         EXPECT_EQ("20", ItemText(d, IDC_Y_EDIT));
+                         ExpectShown(d, "10", "20", true);
                          SetDlgItemTextA(d, IDC_X_EDIT, "64");
                          SetDlgItemTextA(d, IDC_Y_EDIT, "128");
                          Click(GetDlgItem(d, IDC_PREVIEW_CHECK));
@@ -763,21 +754,11 @@ TEST(ColorizeBehaviour, OkStoresOwnKeysAndKeepsTheRest) {
     EXPECT_EQ(255, settings.green);
     EXPECT_EQ(127, settings.blue);
     EXPECT_EQ(0, settings.preview);
-
     // The next run tints with the stored position.
-    ExecuteFn execute =
-        reinterpret_cast<ExecuteFn>(reinterpret_cast<void*>(GetProcAddress(gPlugin, "PBF_Execute")));
-    ASSERT_TRUE(execute);
-    uint32_t source[2] = {0xFFFFFFFF, 0x80646496}, destination[2] = {0, 0};
-    FilterRect rect = {0, 0, 2, 1};
-    execute(0, 0, source, destination, 0, &rect, 0, 2, 0, nullptr, nullptr);
-    const TintGuide tint = PrepareTint(GuideColor{127, 255, 191});
-    EXPECT_EQ(TintWord(source[0], tint), destination[0]);
-    EXPECT_EQ(TintWord(source[1], tint), destination[1]);
+    EXPECT_EQ("", RunTintsWith(*gPlugin, GuideColor{127, 255, 191}));
 
     // Reopened, the dialog shows what was stored, Preview unchecked.
     EXPECT_EQ(0, HostSetup(
-                     image,
                      [](HWND d) {
                          ExpectShown(d, "64", "128", false);
                          EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
@@ -786,31 +767,27 @@ TEST(ColorizeBehaviour, OkStoresOwnKeysAndKeepsTheRest) {
 }
 
 TEST(ColorizeBehaviour, OkWithoutChangesRewritesTheSameBytes) {
-    Image image = TestImage(40, 30);
-    RemoveIni();
-    EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
-    EXPECT_EQ(0, IniInt("HueTint", "x"));
-    EXPECT_EQ(255, IniInt("HueTint", "y"));
-    EXPECT_EQ(1, IniInt("HueTint", "preview"));
-    const std::string first = ReadIni();
-    EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
-    EXPECT_EQ(first, ReadIni());
-
-    WriteIni(kForeignIni);
-    EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
-    const std::string second = ReadIni();
-    EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
-    EXPECT_EQ(second, ReadIni());
-    EXPECT_EQ(10, IniInt("HueTint", "x"));
-    EXPECT_EQ(20, IniInt("HueTint", "y"));
-    EXPECT_EQ("zz", IniString("HueTint", "extra"));
+    for (const char* ini : {static_cast<const char*>(nullptr), kForeignIni}) {
+        SCOPED_TRACE(ini ? "foreign file" : "no file");
+        if (ini) {
+            WriteIni(ini);
+        } else {
+            RemoveIni();
+        }
+        EXPECT_EQ(1, HostSetup(kNothing, IDOK));
+        EXPECT_EQ(ini ? 10 : 0, IniInt("HueTint", "x"));
+        EXPECT_EQ(ini ? 20 : 255, IniInt("HueTint", "y"));
+        EXPECT_EQ(1, IniInt("HueTint", "preview"));
+        EXPECT_EQ(ini ? "zz" : "<missing>", IniString("HueTint", "extra"));
+        const std::string first = ReadIni();
+        EXPECT_EQ(1, HostSetup(kNothing, IDOK));
+        EXPECT_EQ(first, ReadIni());
+    }
 }
 
 TEST(ColorizeBehaviour, EnterPressesOk) {
-    Image image = TestImage(40, 30);
     RemoveIni();
     EXPECT_EQ(1, HostSetup(
-                     image,
                      [](HWND d) {
                          SetDlgItemTextA(d, IDC_X_EDIT, "33");
                          SendMessageA(d, WM_COMMAND, MAKEWPARAM(IDOK, 1), 0);  // not BN_CLICKED
@@ -822,14 +799,11 @@ TEST(ColorizeBehaviour, EnterPressesOk) {
 // A host timer may call set-up again while the dialog is open: that call
 // says no at once, and the open dialog goes on as before.
 TEST(ColorizeBehaviour, NestedSetupSaysNoAndLeavesTheOpenDialogAlone) {
-    Image image = TestImage(40, 30);
     RemoveIni();
-    SetupFn setup = reinterpret_cast<SetupFn>(reinterpret_cast<void*>(GetProcAddress(gPlugin, "PBF_Setup")));
-    ASSERT_TRUE(setup);
+    Image image = TestImage(40, 30);
     EXPECT_EQ(1, HostSetup(
-                     image,
                      [&](HWND d) {
-                         EXPECT_EQ(0, setup(0, nullptr, image.pixels.data(), image.width, image.height));
+                         EXPECT_EQ(0, gPlugin->Setup(0, nullptr, image.pixels.data(), image.width, image.height));
                          SetDlgItemTextA(d, IDC_X_EDIT, "64");
                          SetDlgItemTextA(d, IDC_Y_EDIT, "128");
                          EXPECT_EQ("R:191 G:255 B:127", ItemText(d, IDC_GUIDE_LABEL));
@@ -837,25 +811,6 @@ TEST(ColorizeBehaviour, NestedSetupSaysNoAndLeavesTheOpenDialogAlone) {
                      IDOK));
     EXPECT_EQ(64, IniInt("HueTint", "x"));
     EXPECT_EQ(128, IniInt("HueTint", "y"));
-}
-
-// The run that follows, through the exports of plugin: "" when it tints
-// with position x, y.
-std::string RunTintsWith(HMODULE plugin, int x, int y) {
-    ExecuteFn execute =
-        reinterpret_cast<ExecuteFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "PBF_Execute")));
-    if (!execute) return "no PBF_Execute";
-    uint32_t source[2] = {0xFFFFFFFF, 0x80646496}, destination[2] = {0, 0};
-    FilterRect rect = {0, 0, 2, 1};
-    execute(0, 0, source, destination, 0, &rect, 0, 2, 0, nullptr, nullptr);
-    GuideColor guide;
-    HueSatToRgb(x, y, &guide.red, &guide.green, &guide.blue);
-    const TintGuide tint = PrepareTint(guide);
-    for (int i = 0; i < 2; ++i)
-        if (destination[i] != TintWord(source[i], tint))
-            return "pixel " + std::to_string(i) + " is not tinted with X " + std::to_string(x) + ", Y " +
-                   std::to_string(y);
-    return "";
 }
 
 // X 64, Y 128 and the preview off, whatever the dialog opened with (a
@@ -873,7 +828,7 @@ void Choose64x128(HWND d) {
 TEST(ColorizeDialog, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
     ImportFaults faults;
     std::string error;
-    ASSERT_TRUE(faults.Install(gPlugin, &error)) << error;
+    ASSERT_TRUE(faults.Install(gPlugin->Module(), &error)) << error;
     const int write = FindFailableImport("WritePrivateProfileStringW");
     struct Case {
         const char* what;
@@ -895,12 +850,11 @@ TEST(ColorizeDialog, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
          "qvfilters.ini"},
     };
     const bool japanese = DialogBase::TemplateIdForLanguage() == IDD_COLORIZE_JA;
-    Image image = TestImage(40, 30);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteIni(kForeignIni);
         c.arrange();
-        EXPECT_EQ(1, HostSetup(image, Choose64x128, IDOK));
+        EXPECT_EQ(1, HostSetup(Choose64x128, IDOK));
         faults.PassAll();
         EXPECT_EQ(1, gLastRun.messageBoxes);
         EXPECT_EQ(japanese ? "単色効果" : "Colorize", gLastRun.boxTitle);
@@ -912,18 +866,18 @@ TEST(ColorizeDialog, OkThatCannotStoreHoldsTheChoiceAndSaysSo) {
         if (GetFileAttributesA(gIni.c_str()) != FILE_ATTRIBUTE_DIRECTORY) {
             EXPECT_EQ("x=10 y=20 preview=1 extra=zz keep=1 z=3", IniKeys());
         }
-        EXPECT_EQ("", RunTintsWith(gPlugin, 64, 128));
-        EXPECT_EQ(0, HostSetup(image, [](HWND d) { ExpectShown(d, "64", "128", false); }, IDCANCEL));
+        EXPECT_EQ("", RunTintsWith(*gPlugin, Guide(64, 128)));
+        EXPECT_EQ(0, HostSetup([](HWND d) { ExpectShown(d, "64", "128", false); }, IDCANCEL));
         // Once OK stores, the file counts again.
         RemoveDirectoryA(gIni.c_str());
         WriteIni(kForeignIni);
-        EXPECT_EQ(1, HostSetup(image, [](HWND) {}, IDOK));
+        EXPECT_EQ(1, HostSetup(kNothing, IDOK));
         EXPECT_EQ(0, gLastRun.messageBoxes);
         EXPECT_EQ(64, IniInt("HueTint", "x"));
         EXPECT_EQ(128, IniInt("HueTint", "y"));
         EXPECT_EQ("zz", IniString("HueTint", "extra"));
         WriteIni(kForeignIni);
-        EXPECT_EQ("", RunTintsWith(gPlugin, 10, 20));
+        EXPECT_EQ("", RunTintsWith(*gPlugin, Guide(10, 20)));
     }
     RemoveIni();
 }
@@ -937,19 +891,17 @@ TEST(ColorizeBehaviour, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
     const std::string dll = temp.CopyPluginTo(folder, "q.ppi");
     ASSERT_LT(dll.size(), static_cast<size_t>(MAX_PATH));
     ASSERT_GE(folder.size() + sizeof "\\qvfilters.ini", static_cast<size_t>(MAX_PATH));
-    HMODULE plugin = LoadLibraryA(dll.c_str());
-    ASSERT_TRUE(plugin);
-    Image image = TestImage(40, 30);
-    EXPECT_EQ(1, HostSetup(
-                     image,
-                     [](HWND d) {
-                         EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
-                         SetDlgItemTextA(d, IDC_X_EDIT, "64");
-                     },
-                     IDOK, plugin));
-    EXPECT_EQ(1, gLastRun.messageBoxes);
-    EXPECT_EQ("", RunTintsWith(plugin, 64, 255));
-    FreeLibrary(plugin);
+    {
+        const PluginLibrary plugin(WidePath(dll));
+        EXPECT_EQ(1, HostSetup(
+                         [](HWND d) {
+                             EXPECT_EQ("0", ItemText(d, IDC_X_EDIT));
+                             SetDlgItemTextA(d, IDC_X_EDIT, "64");
+                         },
+                         IDOK, plugin));
+        EXPECT_EQ(1, gLastRun.messageBoxes);
+        EXPECT_EQ("", RunTintsWith(plugin, Guide(64, 255)));
+    }
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((LongPathW(folder) + L"\\*.ini*").c_str(), &found);
     EXPECT_EQ(INVALID_HANDLE_VALUE, find);
@@ -965,16 +917,14 @@ TEST(ColorizeBehaviour, OkWritesNothingWhenTheSettingsPathDoesNotFit) {
 TEST(ColorizeBehaviour, EveryAllocationFailing) {
     ImportFaults faults;
     std::string error;
-    ASSERT_TRUE(faults.Install(gPlugin, &error)) << error;
+    ASSERT_TRUE(faults.Install(gPlugin->Module(), &error)) << error;
     std::vector<int> allocations;
     for (const char* name : {"malloc", "calloc", "realloc", "HeapAlloc", "HeapReAlloc", "LocalAlloc", "GlobalAlloc",
                              "VirtualAlloc"})
         allocations.push_back(FindFailableImport(name));
     RemoveIni();
     faults.FailFunctions(allocations);
-    Image image = TestImage(40, 30);
     EXPECT_EQ(1, HostSetup(
-                     image,
                      [](HWND d) {
                          EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_PREVIEW)));
                          Choose64x128(d);
@@ -982,7 +932,7 @@ TEST(ColorizeBehaviour, EveryAllocationFailing) {
                      },
                      IDOK));
     EXPECT_LT(0, faults.Failures()) << "no allocation was tried";
-    EXPECT_EQ("", RunTintsWith(gPlugin, 64, 128));
+    EXPECT_EQ("", RunTintsWith(*gPlugin, Guide(64, 128)));
     faults.PassAll();
     EXPECT_EQ(0, gLastRun.messageBoxes);
     EXPECT_EQ(64, IniInt("HueTint", "x"));

@@ -59,12 +59,21 @@ void FillCanary(const GuardedPixels& p) {
         for (int x = 0; x < p.stride; ++x) p.At(x, y) = Canary(x, y);
 }
 
-int ChangedPixels(const GuardedPixels& p) {
-    int changed = 0;
+// Pixels that differ from what a run over r with guide leaves on a canary
+// image: its tint inside r, the canary everywhere else.
+int WrongPixels(const GuardedPixels& p, const Region& r, ReferenceGuide guide) {
+    int wrong = 0;
     for (int y = 0; y < p.rows; ++y)
-        for (int x = 0; x < p.stride; ++x) changed += p.At(x, y) != Canary(x, y);
-    return changed;
+        for (int x = 0; x < p.stride; ++x) {
+            const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            wrong += p.At(x, y) != (inside ? ReferenceTint(Canary(x, y), guide) : Canary(x, y));
+        }
+    return wrong;
 }
+
+int ChangedPixels(const GuardedPixels& p) { return WrongPixels(p, Region{0, 0, 0, 0}, ReferenceGuide{}); }
+
+const ReferenceGuide kRed = {255, 0, 0};  // filter 0 without a settings file
 
 // A copy in a folder of its own: no settings file, so filter 0 tints red.
 class HostileHostTest : public ::testing::Test {
@@ -257,15 +266,10 @@ TEST_F(HostileHostTest, RegionsAtTheVeryEdgesOfTheBuffers) {
         FillCanary(destination);
         Region rect = r;
         plugin.Execute(0, source.Data(), destination.Data(), &rect, kStride, nullptr, nullptr);
-        int wrong = 0;
-        for (int y = 0; y < kRows; ++y)
-            for (int x = 0; x < kStride; ++x) {
-                const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-                const uint32_t want = inside ? ReferenceTint(Canary(x, y), {255, 0, 0}) : Canary(x, y);
-                wrong += destination.At(x, y) != want;
-                wrong += source.At(x, y) != Canary(x, y);
-            }
-        EXPECT_EQ(0, wrong) << "region " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+        SCOPED_TRACE("region " + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                     std::to_string(r.right) + "," + std::to_string(r.bottom));
+        EXPECT_EQ(0, WrongPixels(destination, r, kRed));
+        EXPECT_EQ(0, ChangedPixels(source));
     }
 }
 
@@ -291,14 +295,8 @@ TEST_F(HostileHostTest, OddCallbackAnswersDoNotCancel) {
             EXPECT_EQ(Show(progress), Show(recorder.done));
             const size_t last = recorder.done.size() - 1;
             EXPECT_EQ(answers[last < answers.size() ? last : answers.size() - 1], result);
-            const ReferenceGuide guide = filter == 0 ? ReferenceGuide{255, 0, 0} : ReferenceGuide{0, 0, 255};
-            int wrong = 0;
-            for (int y = 0; y < kRows; ++y)
-                for (int x = 0; x < kStride; ++x) {
-                    const bool inside = x >= 3 && x < 61 && y >= 50 && y < 57;
-                    wrong += image.At(x, y) != (inside ? ReferenceTint(Canary(x, y), guide) : Canary(x, y));
-                }
-            EXPECT_EQ(0, wrong) << "pixels not as a complete run leaves them";
+            const ReferenceGuide guide = filter == 0 ? kRed : ReferenceGuide{0, 0, 255};
+            EXPECT_EQ(0, WrongPixels(image, {3, 50, 61, 57}, guide)) << "pixels not as a complete run leaves them";
         }
     }
 }
@@ -325,18 +323,12 @@ TEST_F(HostileHostTest, HostThatWritesNothingGivesTheImagesOwnGrey) {
             Region rect = {0, 0, kStride, kRows};
             plugin.Execute(1, image.Data(), image.Data(), &rect, kStride, nullptr, nullptr);
             EXPECT_EQ(0x118C8C8Cu, image.At(0, 0));
-            int wrong = 0;
-            for (int y = 0; y < kRows; ++y)
-                for (int x = (y == 0); x < kStride; ++x)
-                    wrong += image.At(x, y) != ReferenceTint(Canary(x, y), {0, 0, 0});
-            EXPECT_EQ(0, wrong) << "pixels differ from their luma grey";
+            image.At(0, 0) = ReferenceTint(Canary(0, 0), {0, 0, 0});  // checked just above
+            EXPECT_EQ(0, WrongPixels(image, rect, {0, 0, 0})) << "pixels differ from their luma grey";
         }
     }
 }
 
-}  // namespace
-
-namespace {
 
 // Set-up over images of odd shapes, each exactly as large as its pixels and
 // against no-access pages, with the preview dragged about: the dialog reads
@@ -387,9 +379,6 @@ TEST_F(HostileHostTest, SetupWithoutPixelsAndPreviewOff) {
     }
 }
 
-}  // namespace
-
-namespace {
 
 // A bottom-up buffer: the host hands the last row's address and a negative
 // stride, so row y lies at element x + y * stride below it. Everything the
@@ -403,14 +392,8 @@ TEST_F(HostileHostTest, NegativeStride) {
         Region rect = {4, 0, 60, 10};
         TheHostAnswer().writes = false;
         plugin.Execute(filter, lastRow, lastRow, &rect, -kStride, nullptr, nullptr);
-        const ReferenceGuide guide = filter == 0 ? ReferenceGuide{255, 0, 0} : ReferenceGuide{0, 0, 0};
-        int wrong = 0;
-        for (int y = 0; y < kRows; ++y)
-            for (int x = 0; x < kStride; ++x) {
-                const bool inside = x >= 4 && x < 60 && y >= kRows - 10;
-                wrong += image.At(x, y) != (inside ? ReferenceTint(Canary(x, y), guide) : Canary(x, y));
-            }
-        EXPECT_EQ(0, wrong) << "filter " << filter;
+        const ReferenceGuide guide = filter == 0 ? kRed : ReferenceGuide{0, 0, 0};
+        EXPECT_EQ(0, WrongPixels(image, Region{4, kRows - 10, 60, kRows}, guide)) << "filter " << filter;
     }
 }
 
@@ -430,9 +413,6 @@ TEST_F(HostileHostTest, SetupWithADestroyedParent) {
     EXPECT_FALSE(outcome.dialogSeen) << "a window was shown";
 }
 
-}  // namespace
-
-namespace {
 
 // Runs filter 0 over a fixed random image; returns the tinted pixels.
 std::vector<uint32_t> RunFilter0(const PluginLibrary& plugin) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "ProbeDialog.h"
@@ -21,6 +22,26 @@ uint32_t Argb(int a, int r, int g, int b) {
 }
 
 HCURSOR ModuleCursor(int id) { return LoadCursorA(FilterModule::Instance(), MAKEINTRESOURCEA(id)); }
+
+std::vector<uint32_t> Flat(int width, int height, uint32_t argb) {
+    return MakeImage(width, height, [=](int, int) { return argb; });
+}
+
+// Runs the dialog over image; step gets the preview once it has painted.
+void RunPainted(ProbeDialog& dialog, const std::vector<uint32_t>& image, int width, int height,
+                const std::function<void(HWND preview)>& step) {
+    dialog.Run(image, width, height,
+               {[&](HWND) { Repaint(dialog.PreviewWindow()); }, [&](HWND) { step(dialog.PreviewWindow()); }});
+}
+
+// Where the last render put the image: dx, dy, sx, sy, width, height.
+std::vector<int> LastRender(const ProbeDialog& dialog) {
+    if (dialog.renders.empty()) return {};
+    const RenderCall& r = dialog.renders.back();
+    return {r.dx, r.dy, r.sx, r.sy, r.w, r.h};
+}
+
+constexpr COLORREF kNone = 0;  // no pixel checked
 
 struct PixelCase {
     int x, y;
@@ -52,35 +73,15 @@ TEST(PreviewControl, CompositesOverCheckerboard) {
 
     ProbeDialog dialog(IDD_COLORIZE_EN, kW, kH);
     std::vector<COLORREF> seen;
-    HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
-    HCURSOR afterClick = nullptr;
-    HWND captured = nullptr;
-    size_t rendersAfterPaint = 0;
-    dialog.Run(image, kW, kH,
-               {[&](HWND) { Repaint(dialog.PreviewWindow()); },
-                [&](HWND) {
-                    for (const PixelCase& c : cases) seen.push_back(ScreenPixel(dialog.PreviewWindow(), c.x, c.y));
-                    // It fits both ways: no panning, the cursor stays.
-                    rendersAfterPaint = dialog.renders.size();
-                    SetCursor(arrow);
-                    SendMouse(dialog.PreviewWindow(), WM_LBUTTONDOWN, MK_LBUTTON, 50, 50);
-                    captured = GetCapture();
-                    SendMouse(dialog.PreviewWindow(), WM_MOUSEMOVE, MK_LBUTTON, 20, 10);
-                    SendMouse(dialog.PreviewWindow(), WM_LBUTTONUP, 0, 20, 10);
-                    SendMouse(dialog.PreviewWindow(), WM_MOUSEMOVE, 0, 30, 10);
-                    afterClick = GetCursor();
-                }});
+    RunPainted(dialog, image, kW, kH, [&](HWND w) {
+        for (const PixelCase& c : cases) seen.push_back(ScreenPixel(w, c.x, c.y));
+    });
     ASSERT_EQ(kW, dialog.Preview().Width());
     ASSERT_EQ(kH, dialog.Preview().Height());
     ASSERT_EQ(std::size(cases), seen.size());
     for (size_t i = 0; i < seen.size(); ++i)
         EXPECT_EQ(Hex(cases[i].expected), Hex(seen[i])) << cases[i].what << " at " << cases[i].x << "," << cases[i].y;
-    ASSERT_FALSE(dialog.renders.empty());
-    const RenderCall& r = dialog.renders.back();
-    EXPECT_EQ((std::vector<int>{0, 0, 0, 0, kW, kH}), (std::vector<int>{r.dx, r.dy, r.sx, r.sy, r.w, r.h}));
-    EXPECT_EQ(nullptr, captured);
-    EXPECT_EQ(arrow, afterClick);
-    EXPECT_EQ(rendersAfterPaint, dialog.renders.size());
+    EXPECT_EQ((std::vector<int>{0, 0, 0, 0, kW, kH}), LastRender(dialog));
     EXPECT_EQ(0, dialog.Preview().Error());
 }
 
@@ -93,7 +94,7 @@ struct Spot {
 // window colour.
 TEST(PreviewControl, CentresAnImageThatFits) {
     const COLORREF kImage = RGB(200, 40, 90);
-    auto image = MakeImage(100, 50, [](int, int) { return Argb(255, 200, 40, 90); });
+    auto image = Flat(100, 50, Argb(255, 200, 40, 90));
     const Spot spots[] = {
         {30, 35, true}, {129, 35, true}, {30, 84, true}, {129, 84, true}, {80, 60, true},
         {29, 35, false}, {30, 34, false}, {130, 35, false}, {129, 85, false}, {0, 0, false},
@@ -101,38 +102,32 @@ TEST(PreviewControl, CentresAnImageThatFits) {
     };
     ProbeDialog dialog(IDD_COLORIZE_EN, kW, kH);
     std::vector<COLORREF> seen;
-    dialog.Run(image, 100, 50,
-               {[&](HWND) { Repaint(dialog.PreviewWindow()); },
-                [&](HWND) {
-                    for (const Spot& s : spots) seen.push_back(ScreenPixel(dialog.PreviewWindow(), s.x, s.y));
-                }});
+    RunPainted(dialog, image, 100, 50, [&](HWND w) {
+        for (const Spot& s : spots) seen.push_back(ScreenPixel(w, s.x, s.y));
+    });
     ASSERT_EQ(std::size(spots), seen.size());
     for (size_t i = 0; i < seen.size(); ++i)
-        EXPECT_EQ(Hex(spots[i].image ? kImage : WindowColor()), Hex(seen[i])) << "at " << spots[i].x << "," << spots[i].y;
-    ASSERT_FALSE(dialog.renders.empty());
-    const RenderCall& r = dialog.renders.back();
-    EXPECT_EQ((std::vector<int>{30, 35, 0, 0, 100, 50}), (std::vector<int>{r.dx, r.dy, r.sx, r.sy, r.w, r.h}));
+        EXPECT_EQ(Hex(spots[i].image ? kImage : WindowColor()), Hex(seen[i]))
+            << "at " << spots[i].x << "," << spots[i].y;
+    EXPECT_EQ((std::vector<int>{30, 35, 0, 0, 100, 50}), LastRender(dialog));
 }
 
 // Item 1005 as the templates size it, in the font each one names.
 TEST(PreviewControl, CentresInBothTemplates) {
     for (int id : {IDD_COLORIZE_EN, IDD_COLORIZE_JA}) {
         const int iw = 37, ih = 23;
-        auto image = MakeImage(iw, ih, [](int, int) { return Argb(255, 10, 200, 30); });
+        auto image = Flat(iw, ih, Argb(255, 10, 200, 30));
         ProbeDialog dialog(id);
         RECT client = {0, 0, 0, 0};
         COLORREF first = 0, before = 0, last = 0, after = 0;
-        dialog.Run(image, iw, ih,
-                   {[&](HWND) { Repaint(dialog.PreviewWindow()); },
-                    [&](HWND) {
-                        HWND w = dialog.PreviewWindow();
-                        GetClientRect(w, &client);
-                        int x0 = (client.right - iw) / 2, y0 = (client.bottom - ih) / 2;
-                        first = ScreenPixel(w, x0, y0);
-                        before = ScreenPixel(w, x0 - 1, y0);
-                        last = ScreenPixel(w, x0 + iw - 1, y0 + ih - 1);
-                        after = ScreenPixel(w, x0 + iw - 1, y0 + ih);
-                    }});
+        RunPainted(dialog, image, iw, ih, [&](HWND w) {
+            GetClientRect(w, &client);
+            int x0 = (client.right - iw) / 2, y0 = (client.bottom - ih) / 2;
+            first = ScreenPixel(w, x0, y0);
+            before = ScreenPixel(w, x0 - 1, y0);
+            last = ScreenPixel(w, x0 + iw - 1, y0 + ih - 1);
+            after = ScreenPixel(w, x0 + iw - 1, y0 + ih);
+        });
         std::printf("template %d: preview client %ldx%ld\n", id, client.right, client.bottom);
         EXPECT_EQ(client.right, dialog.Preview().Width()) << id;
         EXPECT_EQ(client.bottom, dialog.Preview().Height()) << id;
@@ -176,25 +171,19 @@ void RunDrag(int imageW, int imageH, const std::vector<DragStep>& steps) {
         COLORREF probe;
     };
     std::vector<Seen> seen;
-    size_t rendersBefore = 0;
-    dialog.Run(image, imageW, imageH,
-               {[&](HWND) { Repaint(dialog.PreviewWindow()); },
-                [&](HWND) {
-                    HWND w = dialog.PreviewWindow();
-                    SetCursor(arrow);
-                    rendersBefore = dialog.renders.size();
-                    for (const DragStep& s : steps) {
-                        size_t before = dialog.renders.size();
-                        if (s.message)
-                            SendMouse(w, s.message, s.keys, s.x, s.y);
-                        else
-                            ReleaseCapture();
-                        seen.push_back({dialog.Preview().ScrollX(), dialog.Preview().ScrollY(),
-                                        dialog.renders.size() - before, GetCapture() == w, GetCursor(),
-                                        s.probeX >= 0 ? ScreenPixel(w, s.probeX, s.probeY) : 0});
-                    }
-                    ReleaseCapture();
-                }});
+    RunPainted(dialog, image, imageW, imageH, [&](HWND w) {
+        SetCursor(arrow);
+        for (const DragStep& s : steps) {
+            size_t before = dialog.renders.size();
+            if (s.message)
+                SendMouse(w, s.message, s.keys, s.x, s.y);
+            else
+                ReleaseCapture();
+            seen.push_back({dialog.Preview().ScrollX(), dialog.Preview().ScrollY(), dialog.renders.size() - before,
+                            GetCapture() == w, GetCursor(), s.probeX >= 0 ? ScreenPixel(w, s.probeX, s.probeY) : 0});
+        }
+        ReleaseCapture();
+    });
     ASSERT_EQ(steps.size(), seen.size());
     for (size_t i = 0; i < steps.size(); ++i) {
         const DragStep& s = steps[i];
@@ -220,23 +209,22 @@ void RunDrag(int imageW, int imageH, const std::vector<DragStep>& steps) {
 }
 
 TEST(PreviewControl, PansAnImageLargerBothWays) {
-    const COLORREF none = 0;
     RunDrag(400, 300, {
         {WM_LBUTTONDOWN, MK_LBUTTON, 100, 100, 0, 0, false, true, kGrabbingHand, 0, 0, PositionColor(0, 0)},
         {WM_MOUSEMOVE, MK_LBUTTON, 90, 95, 10, 5, true, true, kGrabbingHand, 0, 0, PositionColor(10, 5)},
         {WM_MOUSEMOVE, MK_LBUTTON, 90, 95, 10, 5, false, true, kGrabbingHand, 159, 119, PositionColor(169, 124)},
         {WM_MOUSEMOVE, MK_LBUTTON, 95, 120, 5, 0, true, true, kGrabbingHand, 0, 0, PositionColor(5, 0)},
         {WM_MOUSEMOVE, MK_LBUTTON, 110, 130, 0, 0, true, true, kGrabbingHand, 0, 0, PositionColor(0, 0)},
-        {WM_MOUSEMOVE, MK_LBUTTON, 120, 140, 0, 0, false, true, kGrabbingHand, -1, 0, none},
+        {WM_MOUSEMOVE, MK_LBUTTON, 120, 140, 0, 0, false, true, kGrabbingHand, -1, 0, kNone},
         {WM_MOUSEMOVE, MK_LBUTTON, -1000, -1000, 240, 180, true, true, kGrabbingHand, 159, 119,
          PositionColor(399, 299)},
         {WM_MOUSEMOVE, MK_LBUTTON, -1001, -1000, 240, 180, false, true, kGrabbingHand, 0, 0,
          PositionColor(240, 180)},
-        {WM_LBUTTONUP, 0, -1001, -1000, 240, 180, false, false, kGrabbingHand, -1, 0, none},
-        {WM_MOUSEMOVE, 0, 50, 50, 240, 180, false, false, kOpenHand, -1, 0, none},
+        {WM_LBUTTONUP, 0, -1001, -1000, 240, 180, false, false, kGrabbingHand, -1, 0, kNone},
+        {WM_MOUSEMOVE, 0, 50, 50, 240, 180, false, false, kOpenHand, -1, 0, kNone},
         // A capture lost to someone else ends the drag as well.
-        {WM_LBUTTONDOWN, MK_LBUTTON, 50, 50, 240, 180, false, true, kGrabbingHand, -1, 0, none},
-        {0, 0, 0, 0, 240, 180, false, false, kGrabbingHand, -1, 0, none},
+        {WM_LBUTTONDOWN, MK_LBUTTON, 50, 50, 240, 180, false, true, kGrabbingHand, -1, 0, kNone},
+        {0, 0, 0, 0, 240, 180, false, false, kGrabbingHand, -1, 0, kNone},
         {WM_MOUSEMOVE, MK_LBUTTON, 70, 70, 240, 180, false, false, kOpenHand, 0, 0, PositionColor(240, 180)},
     });
 }
@@ -246,7 +234,6 @@ TEST(PreviewControl, PansAnImageLargerBothWays) {
 // 50 - 120 on each step, and each paint puts it back to 0, so every drag step
 // renders anew.
 TEST(PreviewControl, PansAWideImageHorizontally) {
-    const COLORREF none = 0;
     RunDrag(400, 50, {
         {WM_LBUTTONDOWN, MK_LBUTTON, 100, 60, 0, 0, false, true, kGrabbingHand, 0, 35, PositionColor(0, 0)},
         {WM_MOUSEMOVE, MK_LBUTTON, 90, 60, 10, 0, true, true, kGrabbingHand, 0, 35, PositionColor(10, 0)},
@@ -255,20 +242,20 @@ TEST(PreviewControl, PansAWideImageHorizontally) {
         {WM_MOUSEMOVE, MK_LBUTTON, 120, 80, 0, 0, true, true, kGrabbingHand, 0, 35, PositionColor(0, 0)},
         {WM_MOUSEMOVE, MK_LBUTTON, -900, 80, 240, 0, true, true, kGrabbingHand, 159, 35, PositionColor(399, 0)},
         {WM_MOUSEMOVE, MK_LBUTTON, -950, 80, 240, 0, true, true, kGrabbingHand, 159, 85, WindowColor()},
-        {WM_LBUTTONUP, 0, -950, 80, 240, 0, false, false, kGrabbingHand, -1, 0, none},
+        {WM_LBUTTONUP, 0, -950, 80, 240, 0, false, false, kGrabbingHand, -1, 0, kNone},
         {WM_MOUSEMOVE, 0, 10, 60, 240, 0, false, false, kOpenHand, 0, 35, PositionColor(240, 0)},
     });
 }
 
 // An image as large as the control fits both ways: clicking and dragging do
-// nothing and the cursor never changes.
+// nothing, the mouse is not captured and the cursor never changes.
 TEST(PreviewControl, AnImageThatFitsDoesNotPan) {
-    const COLORREF none = 0;
     RunDrag(kW, kH, {
-        {WM_MOUSEMOVE, 0, 10, 10, 0, 0, false, false, kUnchanged, -1, 0, none},
+        {WM_MOUSEMOVE, 0, 10, 10, 0, 0, false, false, kUnchanged, -1, 0, kNone},
         {WM_LBUTTONDOWN, MK_LBUTTON, 100, 60, 0, 0, false, false, kUnchanged, 0, 0, PositionColor(0, 0)},
         {WM_MOUSEMOVE, MK_LBUTTON, 10, 10, 0, 0, false, false, kUnchanged, 0, 0, PositionColor(0, 0)},
-        {WM_LBUTTONUP, 0, 10, 10, 0, 0, false, false, kUnchanged, -1, 0, none},
+        {WM_LBUTTONUP, 0, 10, 10, 0, 0, false, false, kUnchanged, -1, 0, kNone},
+        {WM_MOUSEMOVE, 0, 30, 10, 0, 0, false, false, kUnchanged, -1, 0, kNone},
     });
 }
 
@@ -290,7 +277,7 @@ int DarkPixels(HWND window, int top, int bottom) {
 // paint shows nothing new, and every later paint draws the error text over
 // what is there.
 TEST(PreviewControl, WritingPastTheBufferShowsError6) {
-    auto image = MakeImage(kW, kH, [](int, int) { return Argb(255, 128, 128, 128); });
+    auto image = Flat(kW, kH, Argb(255, 128, 128, 128));
     ProbeDialog dialog(IDD_COLORIZE_EN, kW, kH);
     struct {
         int darkBefore = -1, darkAfterFailingPaint = -1, darkText = -1, darkTextLower = -1;
@@ -299,31 +286,28 @@ TEST(PreviewControl, WritingPastTheBufferShowsError6) {
         COLORREF untouched = 0, failedPaintPixel = 0;
         size_t rendersOfErrorPaints = 99;
     } got;
-    dialog.Run(image, kW, kH,
-               {[&](HWND) { Repaint(dialog.PreviewWindow()); },
-                [&](HWND) {
-                    HWND w = dialog.PreviewWindow();
-                    got.darkBefore = DarkPixels(w, 0, kH);
-                    dialog.hook = [](PreviewControl& control, const int*, const int*, const int*) {
-                        const unsigned char black[3] = {0, 0, 0};
-                        for (int x = 0; x < 40; ++x) control.PutPixel(x, 5, black, 255);
-                        control.PutPixel(control.Width(), 0, black, 255);
-                        return true;
-                    };
-                    dialog.Preview().Refresh();
-                    got.error = dialog.Preview().Error();
-                    got.enabled = IsWindowEnabled(w);
-                    got.darkAfterFailingPaint = DarkPixels(w, 0, kH);
-                    got.failedPaintPixel = ScreenPixel(w, 10, 5);
-                    size_t renders = dialog.renders.size();
-                    dialog.Preview().Refresh();
-                    // WM_PAINT without erasing: the text goes over the picture.
-                    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-                    got.rendersOfErrorPaints = dialog.renders.size() - renders;
-                    got.darkText = DarkPixels(w, 0, 40);
-                    got.darkTextLower = DarkPixels(w, 40, kH);
-                    got.untouched = ScreenPixel(w, 150, 110);
-                }});
+    RunPainted(dialog, image, kW, kH, [&](HWND w) {
+        got.darkBefore = DarkPixels(w, 0, kH);
+        dialog.hook = [](PreviewControl& control, const int*, const int*, const int*) {
+            const unsigned char black[3] = {0, 0, 0};
+            for (int x = 0; x < 40; ++x) control.PutPixel(x, 5, black, 255);
+            control.PutPixel(control.Width(), 0, black, 255);
+            return true;
+        };
+        dialog.Preview().Refresh();
+        got.error = dialog.Preview().Error();
+        got.enabled = IsWindowEnabled(w);
+        got.darkAfterFailingPaint = DarkPixels(w, 0, kH);
+        got.failedPaintPixel = ScreenPixel(w, 10, 5);
+        size_t renders = dialog.renders.size();
+        dialog.Preview().Refresh();
+        // WM_PAINT without erasing: the text goes over the picture.
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        got.rendersOfErrorPaints = dialog.renders.size() - renders;
+        got.darkText = DarkPixels(w, 0, 40);
+        got.darkTextLower = DarkPixels(w, 40, kH);
+        got.untouched = ScreenPixel(w, 150, 110);
+    });
     EXPECT_EQ(0, got.darkBefore);
     EXPECT_EQ(6, got.error);
     EXPECT_FALSE(got.enabled);
@@ -341,7 +325,7 @@ TEST(PreviewControl, PutPixelRefusesPositionsOutsideTheBuffer) {
     const int positions[][2] = {{kW, 0}, {0, kH}, {-1, 1}, {1, -1}, {-1, -1}, {-kW, 2}, {-2147483647 - 1, 0},
                                 {0, -2147483647 - 1}, {2147483647, 0}, {kW * 2, kH - 1}};
     for (const auto& p : positions) {
-        auto image = MakeImage(kW, kH, [](int, int) { return Argb(255, 128, 128, 128); });
+        auto image = Flat(kW, kH, Argb(255, 128, 128, 128));
         ProbeDialog dialog(IDD_COLORIZE_EN, kW, kH);
         std::vector<uint32_t> before, after;
         int error = -1;
@@ -369,27 +353,25 @@ TEST(PreviewControl, PutPixelRefusesPositionsOutsideTheBuffer) {
 // Suspended painting: neither Refresh nor WM_PAINT asks the owner, but an
 // error text is still drawn.
 TEST(PreviewControl, SuspendedPaintDrawsOnlyErrors) {
-    auto image = MakeImage(kW, kH, [](int, int) { return Argb(255, 128, 128, 128); });
+    auto image = Flat(kW, kH, Argb(255, 128, 128, 128));
     ProbeDialog dialog(IDD_COLORIZE_EN, kW, kH);
     size_t rendersWhileSuspended = 99, rendersAfter = 0;
     int darkSuspendedError = -1;
-    dialog.Run(image, kW, kH,
-               {[&](HWND) { Repaint(dialog.PreviewWindow()); },
-                [&](HWND) {
-                    size_t n = dialog.renders.size();
-                    dialog.Preview().paintSuspended = true;
-                    dialog.Preview().Refresh();
-                    Repaint(dialog.PreviewWindow());
-                    rendersWhileSuspended = dialog.renders.size() - n;
-                    dialog.Preview().paintSuspended = false;
-                    dialog.Preview().Refresh();
-                    rendersAfter = dialog.renders.size() - n;
-                    const unsigned char black[3] = {0, 0, 0};
-                    dialog.Preview().PutPixel(-1, 0, black, 255);
-                    dialog.Preview().paintSuspended = true;
-                    dialog.Preview().Refresh();
-                    darkSuspendedError = DarkPixels(dialog.PreviewWindow(), 0, 40);
-                }});
+    RunPainted(dialog, image, kW, kH, [&](HWND w) {
+        size_t n = dialog.renders.size();
+        dialog.Preview().paintSuspended = true;
+        dialog.Preview().Refresh();
+        Repaint(w);
+        rendersWhileSuspended = dialog.renders.size() - n;
+        dialog.Preview().paintSuspended = false;
+        dialog.Preview().Refresh();
+        rendersAfter = dialog.renders.size() - n;
+        const unsigned char black[3] = {0, 0, 0};
+        dialog.Preview().PutPixel(-1, 0, black, 255);
+        dialog.Preview().paintSuspended = true;
+        dialog.Preview().Refresh();
+        darkSuspendedError = DarkPixels(w, 0, 40);
+    });
     EXPECT_EQ(0u, rendersWhileSuspended);
     EXPECT_EQ(1u, rendersAfter);
     EXPECT_GT(darkSuspendedError, 40);
@@ -398,7 +380,7 @@ TEST(PreviewControl, SuspendedPaintDrawsOnlyErrors) {
 // A dialog without the item: error 1, no window, nothing disabled, and a
 // refresh has nowhere to draw (it must not reach for the screen's DC).
 TEST(PreviewControl, MissingItemIsError1) {
-    auto image = MakeImage(10, 10, [](int, int) { return Argb(255, 1, 2, 3); });
+    auto image = Flat(10, 10, Argb(255, 1, 2, 3));
     ProbeDialog dialog(IDD_COLORIZE_EN);
     bool attached = true;
     int error = -1, errorAfterRefresh = -1;

@@ -36,8 +36,11 @@ std::string TallyLine(const CheckTally& tally) {
 }
 
 std::string VerdictLine(const CheckResult& result) {
-    return std::string(WorkerWords::kVerdict) + " " + kVerdictWords[static_cast<int>(result.verdict)] + " " +
-           result.text;
+    std::string text = result.text;
+    // One line on the pipe, whatever a text brought along.
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return std::string(WorkerWords::kVerdict) + " " + kVerdictWords[static_cast<int>(result.verdict)] + " " + text;
 }
 
 CheckResult VerdictOf(const WorkerAnswer& answer) {

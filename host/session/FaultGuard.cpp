@@ -8,6 +8,23 @@ namespace {
 
 FaultReport theReport;
 
+// "invalid-operation" for a floating-point exception code; null for the
+// codes of other exceptions.
+const char* FloatExceptionName(unsigned long code) {
+    switch (code) {
+    case EXCEPTION_FLT_INVALID_OPERATION: return "invalid-operation";
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "zero-divide";
+    case EXCEPTION_FLT_OVERFLOW: return "overflow";
+    case EXCEPTION_FLT_UNDERFLOW: return "underflow";
+    case EXCEPTION_FLT_INEXACT_RESULT: return "inexact-result";
+    case EXCEPTION_FLT_DENORMAL_OPERAND: return "denormal-operand";
+    case EXCEPTION_FLT_STACK_CHECK: return "x87 stack";
+    case STATUS_FLOAT_MULTIPLE_FAULTS:
+    case STATUS_FLOAT_MULTIPLE_TRAPS: return "SSE floating-point";
+    default: return nullptr;
+    }
+}
+
 bool IsHardwareFault(DWORD code) {
     switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
@@ -19,19 +36,11 @@ bool IsHardwareFault(DWORD code) {
     case EXCEPTION_IN_PAGE_ERROR:
     case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
     case EXCEPTION_DATATYPE_MISALIGNMENT:
-    // Unmasked by a host (Delphi's programs unmask three), raised by a plug-in.
-    case EXCEPTION_FLT_INVALID_OPERATION:
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-    case EXCEPTION_FLT_OVERFLOW:
-    case EXCEPTION_FLT_UNDERFLOW:
-    case EXCEPTION_FLT_INEXACT_RESULT:
-    case EXCEPTION_FLT_DENORMAL_OPERAND:
-    case EXCEPTION_FLT_STACK_CHECK:
-    case STATUS_FLOAT_MULTIPLE_FAULTS:
-    case STATUS_FLOAT_MULTIPLE_TRAPS:
         return true;
     default:
-        return false;
+        // Unmasked by a host (Delphi's programs unmask three), raised by a
+        // plug-in.
+        return FloatExceptionName(code) != nullptr;
     }
 }
 
@@ -58,22 +67,6 @@ LONG CALLBACK Guard(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// "invalid-operation" for a floating-point exception code; null for the
-// codes of other exceptions.
-const char* FloatExceptionName(unsigned long code) {
-    switch (code) {
-    case EXCEPTION_FLT_INVALID_OPERATION: return "invalid-operation";
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "zero-divide";
-    case EXCEPTION_FLT_OVERFLOW: return "overflow";
-    case EXCEPTION_FLT_UNDERFLOW: return "underflow";
-    case EXCEPTION_FLT_INEXACT_RESULT: return "inexact-result";
-    case EXCEPTION_FLT_DENORMAL_OPERAND: return "denormal-operand";
-    case EXCEPTION_FLT_STACK_CHECK: return "x87 stack";
-    case STATUS_FLOAT_MULTIPLE_FAULTS:
-    case STATUS_FLOAT_MULTIPLE_TRAPS: return "SSE floating-point";
-    default: return nullptr;
-    }
-}
 
 }  // namespace
 

@@ -28,7 +28,14 @@ char checkMode[16];
 bool Checking() { return checkMode[0] != 0; }
 bool CheckMode(const char* mode) { return std::strcmp(checkMode, mode) == 0; }
 
+// "float": 0/0 as the dialog opens, which traps where the host has unmasked
+// invalid operations; inside a window procedure, where Wine would swallow it.
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG && CheckMode("float")) {
+        volatile double zero = 0.0;
+        volatile double nothing = zero / zero;
+        (void)nothing;
+    }
     if (message == WM_INITDIALOG) return TRUE;
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         EndDialog(hwnd, LOWORD(wParam));
